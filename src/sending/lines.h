@@ -1,0 +1,26 @@
+/* Cutting the input box's text into the lines a pass delivers.
+ * Free of <windows.h> on purpose: the caller supplies the code page's
+ * lead-byte test, so this runs and is tested on any machine. */
+#ifndef LUMAQUILL_LINES_H
+#define LUMAQUILL_LINES_H
+
+#include <stddef.h>
+
+typedef int (*LeadByteTest)(unsigned char byte);
+
+struct LineCursor {
+    const char *text;
+    size_t length;
+    size_t position;
+    LeadByteTest isLeadByte;
+};
+
+void StartLines(LineCursor *cursor, const char *text, size_t length, LeadByteTest isLeadByte);
+
+/* Hands out the next line as a slice of the text (never NUL-terminated,
+ * possibly empty) and returns 1, or returns 0 once the text is used up.
+ * A line break is CR LF or a lone CR; it belongs to no line, and a break
+ * at the very end of the text adds no empty line after it. */
+int NextLine(LineCursor *cursor, const char **line, size_t *lineLength);
+
+#endif
