@@ -1,0 +1,25 @@
+# Tests that run the Windows code for real under Wine, against the stand-in
+# chat client and the program itself as processes of their own.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+enable_testing()
+include(GoogleTest)
+
+add_library(wine_harness STATIC tests/wine/harness.cpp)
+target_link_libraries(wine_harness PUBLIC GTest::gtest)
+
+function(lumaquill_wine_test name)
+  add_executable(${name} tests/wine/${name}.cpp ${ARGN})
+  target_link_libraries(${name} PRIVATE wine_harness GTest::gtest_main lumaquill_core)
+  target_link_options(${name} PRIVATE -static)
+  add_dependencies(${name} standin)
+  # Tests that use the desktop (windows, focus, the stand-in's class names)
+  # take turns; discovery waits for a new Wine prefix to be made.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 600
+    PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop
+               ENVIRONMENT "LUMAQUILL_WINE_STATE=${CMAKE_BINARY_DIR}/wine")
+endfunction()
+
+lumaquill_wine_test(sending_tests)

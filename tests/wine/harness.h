@@ -1,0 +1,74 @@
+// What the tests under Wine share: starting the stand-in chat client and the
+// program as processes of their own, reading what the stand-in recorded, and
+// waiting for windows to appear.
+#ifndef LUMAQUILL_TESTS_HARNESS_H
+#define LUMAQUILL_TESTS_HARNESS_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// The folder the test programs, lumaquill.exe and standin.exe are built into.
+std::string BuildFolder();
+std::string TempPath(const std::string &name);
+bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs = 10000);
+std::string Hex(const std::string &bytes);
+
+// A child process that is ended, if still running, when the test is over.
+class Process {
+public:
+    explicit Process(const std::string &commandLine);
+    ~Process();
+    Process(const Process &) = delete;
+    Process &operator=(const Process &) = delete;
+    bool Started() const { return info_.hProcess != NULL; }
+    DWORD Id() const { return info_.dwProcessId; }
+    // The top-level window of the given class that this process owns.
+    HWND FindWindowOfClass(const char *className, DWORD timeoutMs = 10000) const;
+    // Waits for the process to end and gives its exit code; STILL_ACTIVE if it did not.
+    DWORD WaitForExit(DWORD timeoutMs = 10000);
+    void Kill();
+
+private:
+    PROCESS_INFORMATION info_;
+};
+
+// One line of the stand-in's log (see tools/standin.cpp).
+struct Record {
+    unsigned long long microseconds;
+    int child;
+    std::string what;
+    unsigned long long wParam;
+    unsigned long long lParam;
+    std::string bytes; // the text itself, decoded from hex
+    // "<child> <what> <wParam> <lParam> <text as hex>", without the time
+    std::string Row() const;
+};
+
+// The stand-in chat client, registered under the class of one TargetTable
+// row, with a log of every text and key message its children received.
+class StandIn {
+public:
+    explicit StandIn(int target = 0, int children = 9, int hangSeconds = 0);
+    HWND Window() const { return window_; }
+    Process &Proc() { return process_; }
+    // Waits until the stand-in has handled everything sent or posted to it
+    // so far, then gives the records, the test's own markers left out.
+    std::vector<Record> Records();
+    std::vector<std::string> Rows();
+
+private:
+    std::string log_;
+    Process process_;
+    HWND window_;
+    int syncs_ = 0;
+};
+
+// What one delivered line looks like in the stand-in's log.
+std::vector<std::string> DeliveredRows(const std::vector<std::string> &lines);
+
+extern const char *const kClientClasses[3];
+
+#endif

@@ -1,0 +1,279 @@
+/* A stand-in chat client: registers one of the three chat clients' window
+ * classes, shows a row of child windows whose eighth is an input field, and
+ * shows every line that arrives there with Enter in a transcript. With --log
+ * it also writes each text and key message its children receive to a file,
+ * so a test or a person can see exactly what was typed and when.
+ *
+ *   standin [--target 0|1|2] [--children N] [--log FILE] [--hang SECONDS]
+ *
+ * Log records, one a line:  <microseconds> <child> <what> <wParam> <lParam> <bytes>
+ * where child counts from 1 in sibling order, bytes is the hex of a text
+ * (or "-"), and what is SETTEXT, KEYDOWN, KEYUP, CHAR, SYSKEYDOWN, SYSKEYUP,
+ * SYSCHAR, LINE (Enter taken: the line that was sent) or SYNC (a test's
+ * marker, posted after its messages, so it knows the queue behind it is done).
+ */
+#include <windows.h>
+#include <stdlib.h>
+#include <string.h>
+
+static const char *const kClassNames[3] = {
+    "J-\x83\x60\x83\x83\x83\x62\x83\x67",
+    "\x83\x54\x83\x93\x83\x8A\x83\x49\x81\x40\x83\x60\x83\x62"
+    "\x83\x67\x81\x45\x83\x60\x83\x83\x83\x62\x83\x67",
+    "gracevil",
+};
+static const int kFieldChild = 8;
+static const int kTranscriptChild = 1;
+static const UINT kSyncMessage = WM_APP + 1;
+
+static HANDLE logFile = INVALID_HANDLE_VALUE;
+static int hangSeconds;
+static int childCount = 9;
+static HWND children[64];
+static WNDPROC childProcs[64];
+static int typingOurselves; /* our own SetWindowText calls are not arrivals */
+static LARGE_INTEGER clockFrequency;
+
+struct MessageName { UINT message; const char *name; };
+static const MessageName kRecorded[] = {
+    { WM_SETTEXT, "SETTEXT" }, { WM_KEYDOWN, "KEYDOWN" }, { WM_KEYUP, "KEYUP" },
+    { WM_CHAR, "CHAR" }, { WM_SYSKEYDOWN, "SYSKEYDOWN" }, { WM_SYSKEYUP, "SYSKEYUP" },
+    { WM_SYSCHAR, "SYSCHAR" },
+};
+
+static char *AppendText(char *out, const char *text)
+{
+    while (*text)
+        *out++ = *text++;
+    return out;
+}
+
+static char *AppendNumber(char *out, unsigned long long value, int base)
+{
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = "0123456789ABCDEF"[value % base];
+        value /= base;
+    } while (value);
+    while (count)
+        *out++ = digits[--count];
+    return out;
+}
+
+static char *AppendBytes(char *out, const char *bytes, size_t length)
+{
+    if (!bytes || !length)
+        return AppendText(out, "-");
+    for (size_t i = 0; i < length; i++) {
+        unsigned char b = (unsigned char)bytes[i];
+        *out++ = "0123456789ABCDEF"[b >> 4];
+        *out++ = "0123456789ABCDEF"[b & 15];
+    }
+    return out;
+}
+
+static unsigned long long NowMicroseconds(void)
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return (unsigned long long)(now.QuadPart / clockFrequency.QuadPart) * 1000000ULL
+         + (unsigned long long)(now.QuadPart % clockFrequency.QuadPart) * 1000000ULL / clockFrequency.QuadPart;
+}
+
+static void Record(int child, const char *what, WPARAM wParam, LPARAM lParam, const char *bytes, size_t length)
+{
+    if (logFile == INVALID_HANDLE_VALUE)
+        return;
+    char *record = (char *)malloc(2 * length + 128);
+    if (!record)
+        return;
+    char *out = record;
+    out = AppendNumber(out, NowMicroseconds(), 10);
+    *out++ = ' ';
+    out = AppendNumber(out, (unsigned)child, 10);
+    *out++ = ' ';
+    out = AppendText(out, what);
+    *out++ = ' ';
+    out = AppendNumber(out, (unsigned long long)wParam, 16);
+    *out++ = ' ';
+    out = AppendNumber(out, (unsigned long long)(ULONG_PTR)lParam, 16);
+    *out++ = ' ';
+    out = AppendBytes(out, bytes, length);
+    *out++ = '\r';
+    *out++ = '\n';
+    DWORD written;
+    WriteFile(logFile, record, (DWORD)(out - record), &written, NULL);
+    free(record);
+}
+
+static void TakeLine(HWND field, LPARAM keyData)
+{
+    int length = GetWindowTextLengthA(field);
+    char *line = (char *)calloc((size_t)length + 1, 1);
+    if (!line)
+        return;
+    int copied = GetWindowTextA(field, line, length + 1);
+    Record(kFieldChild, "LINE", VK_RETURN, keyData, line, (size_t)copied);
+    HWND transcript = children[kTranscriptChild - 1];
+    if (transcript) {
+        LRESULT item = SendMessageA(transcript, LB_ADDSTRING, 0, (LPARAM)line);
+        SendMessageA(transcript, LB_SETTOPINDEX, (WPARAM)item, 0);
+    }
+    /* A chat client empties its field once the line is sent. */
+    typingOurselves = 1;
+    SetWindowTextA(field, "");
+    typingOurselves = 0;
+    free(line);
+}
+
+static LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    int child = (int)GetWindowLongPtrA(window, GWLP_USERDATA);
+    WNDPROC original = childProcs[child - 1];
+
+    for (size_t i = 0; i < sizeof kRecorded / sizeof kRecorded[0]; i++) {
+        if (kRecorded[i].message != message || (message == WM_SETTEXT && typingOurselves))
+            continue;
+        const char *text = message == WM_SETTEXT ? (const char *)lParam : NULL;
+        Record(child, kRecorded[i].name, wParam, message == WM_SETTEXT ? 0 : lParam,
+               text, text ? strlen(text) : 0);
+        if (message == WM_SETTEXT && hangSeconds > 0) {
+            int seconds = hangSeconds;
+            hangSeconds = 0; /* hang once, then answer again */
+            Sleep((DWORD)seconds * 1000);
+        }
+    }
+    if (child == kFieldChild && message == WM_KEYDOWN && wParam == VK_RETURN) {
+        TakeLine(window, lParam);
+        return 0;
+    }
+    return CallWindowProcA(original, window, message, wParam, lParam);
+}
+
+static void LayoutClient(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    int width = client.right, height = client.bottom;
+    int rowHeight = 24, fieldTop = height - rowHeight;
+    for (int i = 0; i < childCount; i++) {
+        int number = i + 1;
+        if (!children[i])
+            continue;
+        if (number == kTranscriptChild)
+            MoveWindow(children[i], 0, rowHeight, width, fieldTop - rowHeight, TRUE);
+        else if (number == kFieldChild)
+            MoveWindow(children[i], 0, fieldTop, width, rowHeight, TRUE);
+        else if (number < kFieldChild)
+            MoveWindow(children[i], (number - 2) * (width / 6), 0, width / 6, rowHeight, TRUE);
+        else
+            MoveWindow(children[i], 0, 0, 0, 0, TRUE);
+    }
+}
+
+static void CreateChildren(HWND window, HINSTANCE instance)
+{
+    static const char *const kToolbar[6] = { "Room", "Members", "Log", "Font", "Away", "Help" };
+    for (int i = 0; i < childCount; i++) {
+        int number = i + 1;
+        HWND child;
+        if (number == kTranscriptChild)
+            child = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", NULL,
+                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT,
+                                    0, 0, 0, 0, window, NULL, instance, NULL);
+        else if (number == kFieldChild)
+            child = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", NULL,
+                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+                                    0, 0, 0, 0, window, NULL, instance, NULL);
+        else
+            child = CreateWindowExA(0, "STATIC", number < kFieldChild ? kToolbar[number - 2] : "",
+                                    WS_CHILD | (number < kFieldChild ? WS_VISIBLE : 0) | SS_CENTER,
+                                    0, 0, 0, 0, window, NULL, instance, NULL);
+        children[i] = child;
+        if (!child)
+            continue;
+        SetWindowLongPtrA(child, GWLP_USERDATA, number);
+        childProcs[i] = (WNDPROC)SetWindowLongPtrA(child, GWLP_WNDPROC, (LONG_PTR)ChildProc);
+    }
+}
+
+static LRESULT CALLBACK ClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SIZE:      LayoutClient(window); return 0;
+    case WM_DESTROY:   PostQuitMessage(0); return 0;
+    }
+    if (message == kSyncMessage) {
+        Record(0, "SYNC", wParam, lParam, NULL, 0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+static int ArgumentNumber(int i, int fallback)
+{
+    return i < __argc ? atoi(__argv[i]) : fallback;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
+{
+    int target = 0;
+    const char *logPath = NULL;
+    QueryPerformanceFrequency(&clockFrequency);
+
+    for (int i = 1; i < __argc; i++) {
+        if (!strcmp(__argv[i], "--target"))
+            target = ArgumentNumber(++i, 0);
+        else if (!strcmp(__argv[i], "--children"))
+            childCount = ArgumentNumber(++i, childCount);
+        else if (!strcmp(__argv[i], "--log") && i + 1 < __argc)
+            logPath = __argv[++i];
+        else if (!strcmp(__argv[i], "--hang"))
+            hangSeconds = ArgumentNumber(++i, 0);
+    }
+    if (target < 0 || target > 2)
+        target = 0;
+    if (childCount < 0)
+        childCount = 0;
+    if (childCount > (int)(sizeof children / sizeof children[0]))
+        childCount = (int)(sizeof children / sizeof children[0]);
+    if (logPath)
+        logFile = CreateFileA(logPath, FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+
+    WNDCLASSA windowClass;
+    ZeroMemory(&windowClass, sizeof windowClass);
+    windowClass.lpfnWndProc = ClientProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+    windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClassNames[target];
+    if (!RegisterClassA(&windowClass))
+        return 1;
+
+    char title[128] = "Stand-in chat client - ";
+    strcat(title, kClassNames[target]);
+    HWND window = CreateWindowExA(0, kClassNames[target], title, WS_OVERLAPPEDWINDOW,
+                                  330, 0, 460, 320, NULL, NULL, instance, NULL);
+    if (!window)
+        return 1;
+    CreateChildren(window, instance);
+    LayoutClient(window);
+    ShowWindow(window, showState);
+    UpdateWindow(window);
+
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+        /* Enter in the field is taken on its key-down, as the chat clients do;
+         * it makes no character, so every character logged came from outside. */
+        if (!(message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
+              message.hwnd == children[kFieldChild - 1]))
+            TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    if (logFile != INVALID_HANDLE_VALUE)
+        CloseHandle(logFile);
+    return (int)message.wParam;
+}
