@@ -15,11 +15,25 @@ endfunction()
 add_library(lumaquill_core STATIC
   src/common/app.cpp
   src/sending/deliver.cpp
-  src/sending/send_text.cpp)
-target_include_directories(lumaquill_core PUBLIC src/common src/sending)
+  src/sending/send_text.cpp
+  src/commands/commands.cpp)
+target_include_directories(lumaquill_core PUBLIC src/common src/sending src/commands)
 target_link_libraries(lumaquill_core PUBLIC lumaquill_lines)
 lumaquill_windows_binary(lumaquill_core)
 lumaquill_windows_binary(lumaquill_lines)
+
+include(${CMAKE_CURRENT_LIST_DIR}/icon.cmake)
+add_library(lumaquill_window STATIC src/window/main_window.cpp)
+target_include_directories(lumaquill_window PUBLIC src/window)
+target_link_libraries(lumaquill_window PUBLIC lumaquill_core)
+lumaquill_windows_binary(lumaquill_window)
+
+add_executable(lumaquill WIN32 src/window/winmain.cpp src/resources/lumaquill.rc)
+target_link_libraries(lumaquill PRIVATE lumaquill_window)
+add_dependencies(lumaquill lumaquill_icon)
+set_property(SOURCE src/resources/lumaquill.rc APPEND PROPERTY OBJECT_DEPENDS ${LUMAQUILL_ICON})
+target_include_directories(lumaquill PRIVATE ${LUMAQUILL_ICON_DIR})
+lumaquill_windows_binary(lumaquill)
 
 add_executable(standin WIN32 tools/standin.cpp)
 lumaquill_windows_binary(standin)

@@ -12,9 +12,9 @@ target_link_libraries(wine_harness PUBLIC GTest::gtest)
 
 function(lumaquill_wine_test name)
   add_executable(${name} tests/wine/${name}.cpp ${ARGN})
-  target_link_libraries(${name} PRIVATE wine_harness GTest::gtest_main lumaquill_core)
+  target_link_libraries(${name} PRIVATE wine_harness GTest::gtest_main lumaquill_window)
   target_link_options(${name} PRIVATE -static)
-  add_dependencies(${name} standin)
+  add_dependencies(${name} lumaquill standin)
   # Tests that use the desktop (windows, focus, the stand-in's class names)
   # take turns; discovery waits for a new Wine prefix to be made.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 600
