@@ -46,3 +46,19 @@ lumaquill_windows_binary(minimal_window)
 if(LUMAQUILL_TESTS)
   include(${CMAKE_CURRENT_LIST_DIR}/wine-tests.cmake)
 endif()
+
+# Benchmarks that bench/run.sh runs under Wine: the cost of each typed line,
+# start-up next to the minimal window, and memory over many passes. Tools,
+# not product code: they may use the C++ runtime.
+if(LUMAQUILL_TESTS)
+  add_library(bench_support STATIC bench/bench_support.cpp)
+  function(lumaquill_bench name)
+    add_executable(${name} bench/${name}.cpp)
+    target_link_libraries(${name} PRIVATE bench_support ${ARGN})
+    target_link_options(${name} PRIVATE -static)
+    add_dependencies(${name} lumaquill standin minimal_window)
+  endfunction()
+  lumaquill_bench(line_cost lumaquill_core)
+  lumaquill_bench(start_cost)
+  lumaquill_bench(memory_use psapi)
+endif()

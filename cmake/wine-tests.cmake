@@ -10,7 +10,7 @@ include(GoogleTest)
 add_library(wine_harness STATIC tests/wine/harness.cpp)
 target_link_libraries(wine_harness PUBLIC GTest::gtest)
 
-function(lumaquill_wine_test name)
+function(lumaquill_wine_test name timeout)
   add_executable(${name} tests/wine/${name}.cpp ${ARGN})
   target_link_libraries(${name} PRIVATE wine_harness GTest::gtest_main lumaquill_window)
   target_link_options(${name} PRIVATE -static)
@@ -18,8 +18,14 @@ function(lumaquill_wine_test name)
   # Tests that use the desktop (windows, focus, the stand-in's class names)
   # take turns; discovery waits for a new Wine prefix to be made.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 600
-    PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop
+    PROPERTIES TIMEOUT ${timeout} RESOURCE_LOCK desktop
                ENVIRONMENT "LUMAQUILL_WINE_STATE=${CMAKE_BINARY_DIR}/wine")
 endfunction()
 
-lumaquill_wine_test(sending_tests)
+lumaquill_wine_test(sending_tests 120)
+lumaquill_wine_test(program_tests 120)
+# The window in-process needs the program's resources and entry point.
+lumaquill_wine_test(window_tests 120 src/window/winmain.cpp src/resources/lumaquill.rc)
+target_include_directories(window_tests PRIVATE ${LUMAQUILL_ICON_DIR})
+add_dependencies(window_tests lumaquill_icon)
+lumaquill_wine_test(soak_tests 300)

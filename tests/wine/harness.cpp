@@ -50,6 +50,11 @@ bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs)
     }
 }
 
+void Pause(DWORD ms)
+{
+    WaitUntil([] { return false; }, ms);
+}
+
 std::string Hex(const std::string &bytes)
 {
     if (bytes.empty())
@@ -117,6 +122,8 @@ HWND Process::FindWindowOfClass(const char *className, DWORD timeoutMs) const
     WindowSearch search = {info_.dwProcessId, className, NULL};
     if (!Started())
         return NULL;
+    // Until its loop first waits for input, a program may still be making windows.
+    WaitForInputIdle(info_.hProcess, timeoutMs);
     WaitUntil([&] {
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
         return search.found != NULL;
@@ -224,4 +231,104 @@ std::vector<std::string> DeliveredRows(const std::vector<std::string> &lines)
         rows.push_back("8 LINE D 1C0001 " + Hex(line));
     }
     return rows;
+}
+
+static HWND SecondChild(HWND main)
+{
+    HWND first = main ? GetWindow(main, GW_CHILD) : NULL;
+    return first ? GetWindow(first, GW_HWNDNEXT) : NULL;
+}
+
+Program::Program(const std::string &arguments)
+    : process_('"' + BuildFolder() + "lumaquill.exe\"" + (arguments.empty() ? "" : " " + arguments)),
+      main_(process_.FindWindowOfClass("Lumaquill")),
+      box_(NULL),
+      button_(NULL)
+{
+    // The children are made just after the window shows.
+    WaitUntil([this] { return SecondChild(main_) != NULL; }, 10000);
+    box_ = main_ ? GetWindow(main_, GW_CHILD) : NULL;
+    button_ = SecondChild(main_);
+}
+
+bool Program::Settle(DWORD timeoutMs) const
+{
+    // A sent message would be answered ahead of the posted commands (and even
+    // in the middle of a pass, while it waits on the client), so the marker is
+    // posted behind them: a new text limit for the box, read back once set.
+    static WPARAM marker = 100000;
+    WPARAM mine = ++marker;
+    if (!box_ || !PostMessageA(box_, EM_SETLIMITTEXT, mine, 0))
+        return false;
+    return WaitUntil([&] {
+        DWORD_PTR limit = 0;
+        return SendMessageTimeoutA(box_, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 1000, &limit) && limit == mine;
+    }, timeoutMs);
+}
+
+void Program::Command(int id, HWND control, int notifyCode) const
+{
+    PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, notifyCode), reinterpret_cast<LPARAM>(control));
+}
+
+void Program::SetBoxText(const std::string &text) const
+{
+    SendMessageA(box_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string Program::BoxText() const
+{
+    char text[4096] = "";
+    SendMessageA(box_, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+bool Program::BringToFront() const
+{
+    SetForegroundWindow(main_);
+    return WaitUntil([this] { return GetForegroundWindow() == main_; }, 5000);
+}
+
+void ClickAt(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input[3];
+    ZeroMemory(input, sizeof input);
+    for (INPUT &i : input) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = x * 65535 / (width - 1);
+        i.mi.dy = y * 65535 / (height - 1);
+    }
+    input[0].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    input[1].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
+    SendInput(3, input, sizeof(INPUT));
+}
+
+void PressWithCtrl(WORD key)
+{
+    INPUT input[4];
+    ZeroMemory(input, sizeof input);
+    WORD keys[4] = {VK_CONTROL, key, key, VK_CONTROL};
+    for (int i = 0; i < 4; i++) {
+        input[i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = keys[i];
+        input[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(4, input, sizeof(INPUT));
+}
+
+void PressKey(WORD key)
+{
+    INPUT input[2];
+    ZeroMemory(input, sizeof input);
+    for (int i = 0; i < 2; i++) {
+        input[i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = key;
+        input[i].ki.dwFlags = i ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(2, input, sizeof(INPUT));
 }

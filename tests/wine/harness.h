@@ -14,6 +14,8 @@
 std::string BuildFolder();
 std::string TempPath(const std::string &name);
 bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs = 10000);
+// Waits while keeping our own windows answering.
+void Pause(DWORD ms);
 std::string Hex(const std::string &bytes);
 
 // A child process that is ended, if still running, when the test is over.
@@ -70,5 +72,34 @@ private:
 std::vector<std::string> DeliveredRows(const std::vector<std::string> &lines);
 
 extern const char *const kClientClasses[3];
+
+// lumaquill.exe running as a process of its own, found by its class name.
+class Program {
+public:
+    explicit Program(const std::string &arguments = "");
+    Process &Proc() { return process_; }
+    HWND Main() const { return main_; }
+    HWND Box() const { return box_; }
+    HWND Button() const { return button_; }
+    // Returns once everything posted to the program so far has been handled:
+    // a pass blocks its thread, so this also waits for a pass to end.
+    bool Settle(DWORD timeoutMs = 60000) const;
+    void Command(int id, HWND control = NULL, int notifyCode = 0) const;
+    void SetBoxText(const std::string &text) const;
+    std::string BoxText() const;
+    // Makes the program the foreground window, as a user's click would.
+    bool BringToFront() const;
+
+private:
+    Process process_;
+    HWND main_;
+    HWND box_;
+    HWND button_;
+};
+
+// Real input through the window system, as a user gives it.
+void ClickAt(HWND window);
+void PressWithCtrl(WORD key);
+void PressKey(WORD key);
 
 #endif

@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs, from Debian's packages, whatever building, testing and running
+# Lumaquill Post needs and this machine lacks. Quiet when nothing is missing.
+set -eu
+packages="cmake ninja-build g++ clang-14 libclang-rt-14-dev googletest libbenchmark-dev python3
+g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+wine wine64 xvfb xauth x11-utils imagemagick fonts-vlgothic util-linux"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "Installing:$missing"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,275 @@
+// lumaquill.exe driven as a user drives it, as a process of its own, with the
+// stand-in chat client beside it.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+#include "ids.h"
+
+namespace {
+
+const DWORD kInputBoxStyle = 0x50A00044;
+const DWORD kSendButtonStyle = 0x50000000;
+const int kButtonHeight = 32;
+
+std::string ClassOf(HWND window)
+{
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND window)
+{
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// A child's place in its parent's client area, as left, top, width, height.
+std::vector<long> PlaceOf(HWND child)
+{
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(NULL, GetParent(child), reinterpret_cast<POINT *>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// Where the children belong: the box above, the 32-pixel button strip below.
+void ExpectLaidOut(const Program &program)
+{
+    RECT client;
+    GetClientRect(program.Main(), &client);
+    long boxHeight = client.bottom - kButtonHeight > 0 ? client.bottom - kButtonHeight : 0;
+    EXPECT_EQ(PlaceOf(program.Box()), (std::vector<long>{0, 0, client.right, boxHeight}));
+    EXPECT_EQ(PlaceOf(program.Button()),
+              (std::vector<long>{0, client.bottom - kButtonHeight, client.right, kButtonHeight}));
+}
+
+TEST(StartUp, WindowAndChildrenAreAsDesigned)
+{
+    const char *const commandLines[] = {"", "--ignored \"arguments\" /x 12"};
+    for (const char *arguments : commandLines) {
+        SCOPED_TRACE(std::string("command line: ") + arguments);
+        Program program(arguments);
+        ASSERT_TRUE(program.Main());
+        RECT outer;
+        GetWindowRect(program.Main(), &outer);
+        struct { const char *label; std::string seen, expected; } texts[] = {
+            {"class", ClassOf(program.Main()), "Lumaquill"},
+            {"title", TextOf(program.Main()), "Lumaquillpost"},
+            {"box class", ClassOf(program.Box()), "Edit"},
+            {"button class", ClassOf(program.Button()), "Button"},
+            {"button caption", TextOf(program.Button()), "\x91\x97\x90\x4D"},
+        };
+        for (const auto &t : texts)
+            EXPECT_EQ(t.seen, t.expected) << t.label;
+        struct { const char *label; LONG_PTR seen, expected; } numbers[] = {
+            {"left", outer.left, 0}, {"top", outer.top, 0},
+            {"width", outer.right - outer.left, 320}, {"height", outer.bottom - outer.top, 240},
+            {"main style", GetWindowLongPtrA(program.Main(), GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS),
+             WS_OVERLAPPEDWINDOW},
+            // The edit control draws its own border and takes WS_BORDER off its style.
+            {"box style", GetWindowLongPtrA(program.Box(), GWL_STYLE) | WS_BORDER, kInputBoxStyle},
+            {"button style", GetWindowLongPtrA(program.Button(), GWL_STYLE), kSendButtonStyle},
+            {"box id", GetWindowLongPtrA(program.Box(), GWLP_ID), 0},
+            {"button id", GetWindowLongPtrA(program.Button(), GWLP_ID), 0},
+            {"children", GetWindow(program.Button(), GW_HWNDNEXT) == NULL, 1},
+            {"top-most", GetWindowLongPtrA(program.Main(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0},
+        };
+        for (const auto &n : numbers)
+            EXPECT_EQ(n.seen, n.expected) << n.label;
+        ExpectLaidOut(program);
+    }
+}
+
+TEST(Layout, FollowsTheWindowSize)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    struct { const char *label; int width, height; } sizes[] = {
+        {"wider and taller", 500, 400}, {"narrow", 160, 240},
+        {"client lower than the strip", 320, 50}, {"back to the start", 320, 240},
+    };
+    for (const auto &s : sizes) {
+        SCOPED_TRACE(s.label);
+        SetWindowPos(program.Main(), NULL, 0, 0, s.width, s.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ASSERT_TRUE(program.Settle());
+        ExpectLaidOut(program);
+    }
+}
+
+TEST(Layout, MinimisingAndRestoring)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    std::vector<long> before = PlaceOf(program.Box());
+    ShowWindow(program.Main(), SW_MINIMIZE);
+    ASSERT_TRUE(program.Settle());
+    EXPECT_EQ(PlaceOf(program.Box())[3], 0) << "an empty client area gives the box no height";
+    ShowWindow(program.Main(), SW_RESTORE);
+    ASSERT_TRUE(program.Settle());
+    ExpectLaidOut(program);
+    EXPECT_EQ(PlaceOf(program.Box()), before) << "restored to where it was";
+}
+
+TEST(Commands, ClientChoiceRoutesTheNextPass)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    StandIn jchat(0), chitchat(1), habitat(2);
+    StandIn *clients[3] = {&jchat, &chitchat, &habitat};
+    struct { const char *label; int command, row; } choices[] = {
+        {"HabitatII", IDM_HABITAT, 2}, {"J-chat", IDM_JCHAT, 0},
+        {"Chit-chat", IDM_CHITCHAT, 1}, {"Chit-chat again", IDM_CHITCHAT, 1},
+    };
+    std::vector<std::string> expected[3];
+    for (const auto &c : choices) {
+        SCOPED_TRACE(c.label);
+        program.Command(c.command);
+        program.SetBoxText(c.label);
+        program.Command(IDM_SEND);
+        ASSERT_TRUE(program.Settle());
+        std::vector<std::string> rows = DeliveredRows({c.label});
+        expected[c.row].insert(expected[c.row].end(), rows.begin(), rows.end());
+        for (int row = 0; row < 3; row++)
+            EXPECT_EQ(clients[row]->Rows(), expected[row]) << "client " << row;
+    }
+}
+
+TEST(Commands, EraseOptionSwitchesOnAndOff)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    StandIn client;
+    struct { const char *label; bool toggle; std::string after; } passes[] = {
+        {"off at start", false, "kept"}, {"switched on", true, ""}, {"switched off", true, "kept"},
+    };
+    for (const auto &p : passes) {
+        SCOPED_TRACE(p.label);
+        if (p.toggle)
+            program.Command(IDM_ERASE_AFTER_SEND);
+        program.SetBoxText("kept");
+        program.Command(IDM_SEND);
+        ASSERT_TRUE(program.Settle());
+        EXPECT_EQ(program.BoxText(), p.after);
+    }
+    EXPECT_EQ(client.Rows().size(), DeliveredRows({"kept", "kept", "kept"}).size());
+}
+
+TEST(Commands, AlwaysInFrontTogglesTopMost)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    const LONG_PTR expected[] = {WS_EX_TOPMOST, 0, WS_EX_TOPMOST};
+    for (size_t i = 0; i < 3; i++) {
+        SCOPED_TRACE("use " + std::to_string(i + 1));
+        program.Command(IDM_ALWAYS_ON_TOP);
+        ASSERT_TRUE(program.Settle());
+        EXPECT_EQ(GetWindowLongPtrA(program.Main(), GWL_EXSTYLE) & WS_EX_TOPMOST, expected[i]);
+    }
+}
+
+TEST(Commands, UnknownCommandsAndBoxNotificationsChangeNothing)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    StandIn client;
+    program.Command(12345);
+    program.Command(0, program.Box(), EN_CHANGE);
+    program.Command(0, program.Box(), EN_SETFOCUS);
+    program.SetBoxText("still here");
+    program.Command(IDM_SEND);
+    ASSERT_TRUE(program.Settle());
+    EXPECT_EQ(client.Rows(), DeliveredRows({"still here"})) << "still the first client, one pass";
+    EXPECT_EQ(program.BoxText(), "still here") << "erase option still off";
+    EXPECT_EQ(GetWindowLongPtrA(program.Main(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(program.Proc().WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
+}
+
+TEST(Commands, ButtonNotificationsEachRunOnePass)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    StandIn client;
+    program.SetBoxText("pressed");
+    program.Command(0, program.Button(), BN_CLICKED);
+    ASSERT_TRUE(program.Settle());
+    EXPECT_EQ(client.Rows(), DeliveredRows({"pressed"}));
+}
+
+TEST(Exit, EndsWithCodeZero)
+{
+    struct { const char *label; UINT message; WPARAM wParam; } ways[] = {
+        {"exit command", WM_COMMAND, IDM_EXIT},
+        {"close box", WM_SYSCOMMAND, SC_CLOSE},
+        {"close message", WM_CLOSE, 0},
+    };
+    for (const auto &w : ways) {
+        SCOPED_TRACE(w.label);
+        Program program;
+        ASSERT_TRUE(program.Main());
+        PostMessageA(program.Main(), w.message, w.wParam, 0);
+        EXPECT_EQ(program.Proc().WaitForExit(), 0u);
+    }
+}
+
+TEST(RealInput, ClickOnSendTypesTheLines)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    StandIn client;
+    program.SetBoxText("\x82\xa0\r\nclicked");
+    ASSERT_TRUE(program.BringToFront());
+    ClickAt(program.Button());
+    ASSERT_TRUE(WaitUntil([&] { return client.Rows().size() >= 6; }, 10000));
+    EXPECT_EQ(client.Rows(), DeliveredRows({"\x82\xa0", "clicked"}));
+}
+
+TEST(RealInput, CtrlQWithTheMainWindowFocusedExits)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    ASSERT_TRUE(program.BringToFront());
+    PressWithCtrl('Q');
+    EXPECT_EQ(program.Proc().WaitForExit(), 0u);
+}
+
+TEST(RealInput, CtrlAWithTheMainWindowFocusedSends)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    StandIn client;
+    program.SetBoxText("by key");
+    ASSERT_TRUE(program.BringToFront());
+    PressWithCtrl('A');
+    ASSERT_TRUE(WaitUntil([&] { return client.Rows().size() >= 3; }, 10000));
+    EXPECT_EQ(client.Rows(), DeliveredRows({"by key"}));
+}
+
+TEST(RealInput, KeysInTheInputBoxDoNothing)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    StandIn client;
+    program.SetBoxText("typed");
+    ASSERT_TRUE(program.BringToFront());
+    ClickAt(program.Box());
+    ASSERT_TRUE(program.Settle());
+    const WORD keys[] = {'A', 'Q'};
+    for (WORD key : keys) {
+        SCOPED_TRACE(std::string("Ctrl+") + static_cast<char>(key));
+        PressWithCtrl(key);
+        ASSERT_TRUE(program.Settle());
+        Sleep(300);
+        ASSERT_TRUE(program.Settle());
+        EXPECT_EQ(program.Proc().WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE)) << "nothing ends";
+        EXPECT_EQ(program.BoxText(), "typed") << "nothing typed";
+        EXPECT_EQ(client.Rows(), std::vector<std::string>{}) << "nothing sent";
+    }
+    // The keys did reach the box: a plain letter is typed there.
+    PressKey('X');
+    ASSERT_TRUE(WaitUntil([&] { return program.BoxText().size() == 6; }, 5000));
+    EXPECT_NE(program.BoxText().find_first_of("xX"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+// The main window in this process, for what only the owning process can see:
+// the menu's check marks as it opens, and how a failed start ends.
+#include <gtest/gtest.h>
+
+#include "app.h"
+#include "commands.h"
+#include "harness.h"
+#include "main_window.h"
+
+int WINAPI WinMain(HINSTANCE module, HINSTANCE previous, LPSTR commandLine, int showState);
+
+namespace {
+
+HINSTANCE Module()
+{
+    return GetModuleHandleA(NULL);
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(RegisterMainClass(Module()), 1); }
+    void SetUp() override
+    {
+        appSettings = AppSettings{0, 0, 0};
+        ASSERT_EQ(CreateMainWindow(Module(), SW_SHOWNORMAL), 1);
+    }
+    void TearDown() override { DestroyWindow(mainWindow); }
+
+    // Opens the menu as the window manager does, then reads its marks.
+    std::vector<int> MarksAfterOpening()
+    {
+        HMENU popup = GetSubMenu(GetMenu(mainWindow), 0);
+        SendMessageA(mainWindow, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+        std::vector<int> marks;
+        for (int id : {IDM_HABITAT, IDM_JCHAT, IDM_CHITCHAT, IDM_ERASE_AFTER_SEND, IDM_ALWAYS_ON_TOP})
+            marks.push_back((GetMenuState(popup, static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED) ? 1 : 0);
+        return marks;
+    }
+};
+
+struct MarksCase {
+    const char *label;
+    std::vector<int> commands;
+    // Habitat, J-chat, Chit-chat, erase, always in front: in menu order
+    std::vector<int> marks;
+};
+
+TEST_F(MainWindow, CheckMarksShowTheSettingsWhenTheMenuOpens)
+{
+    const MarksCase cases[] = {
+        {"at start", {}, {0, 1, 0, 0, 0}},
+        {"HabitatII chosen", {IDM_HABITAT}, {1, 0, 0, 0, 0}},
+        {"Chit-chat chosen", {IDM_CHITCHAT}, {0, 0, 1, 0, 0}},
+        {"back to J-chat", {IDM_HABITAT, IDM_JCHAT}, {0, 1, 0, 0, 0}},
+        {"erase on", {IDM_ERASE_AFTER_SEND}, {0, 1, 0, 1, 0}},
+        {"erase on and off", {IDM_ERASE_AFTER_SEND, IDM_ERASE_AFTER_SEND}, {0, 1, 0, 0, 0}},
+        {"always in front", {IDM_ALWAYS_ON_TOP}, {0, 1, 0, 0, 1}},
+        {"always in front, then not", {IDM_ALWAYS_ON_TOP, IDM_ALWAYS_ON_TOP}, {0, 1, 0, 0, 0}},
+        {"unknown command", {12345}, {0, 1, 0, 0, 0}},
+        {"everything", {IDM_CHITCHAT, IDM_ERASE_AFTER_SEND, IDM_ALWAYS_ON_TOP}, {0, 0, 1, 1, 1}},
+    };
+    for (const MarksCase &c : cases) {
+        SCOPED_TRACE(c.label);
+        TearDown();
+        SetUp();
+        for (int id : c.commands)
+            SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        EXPECT_EQ(MarksAfterOpening(), c.marks);
+        EXPECT_EQ((GetWindowLongPtrA(mainWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0, c.marks[4])
+            << "the mark matches the window";
+    }
+}
+
+TEST_F(MainWindow, MenuCommandsWorkWithoutASendButton)
+{
+    DestroyWindow(sendButton);
+    sendButton = NULL;
+    struct { const char *label; int id; LONG AppSettings::*field; LONG value; } cases[] = {
+        {"HabitatII", IDM_HABITAT, &AppSettings::targetIndex, 2},
+        {"Chit-chat", IDM_CHITCHAT, &AppSettings::targetIndex, 1},
+        {"erase", IDM_ERASE_AFTER_SEND, &AppSettings::eraseAfterSend, 1},
+        {"always in front", IDM_ALWAYS_ON_TOP, &AppSettings::alwaysOnTop, 1},
+        {"J-chat", IDM_JCHAT, &AppSettings::targetIndex, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        OnCommand(mainWindow, c.id, NULL, 0);
+        EXPECT_EQ(appSettings.*c.field, c.value);
+    }
+}
+
+TEST(FailedStart, EndsWithCodeOne)
+{
+    // The class is ours already, so registering it again fails in both forms.
+    RegisterMainClass(Module());
+    EXPECT_EQ(RegisterMainClass(Module()), 0);
+    EXPECT_EQ(WinMain(Module(), NULL, const_cast<char *>(""), SW_SHOWNORMAL), 1);
+}
+
+} // namespace
