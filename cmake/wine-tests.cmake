@@ -29,3 +29,4 @@ lumaquill_wine_test(window_tests 120 src/window/winmain.cpp src/resources/lumaqu
 target_include_directories(window_tests PRIVATE ${LUMAQUILL_ICON_DIR})
 add_dependencies(window_tests lumaquill_icon)
 lumaquill_wine_test(soak_tests 300)
+lumaquill_wine_test(resource_tests 120)
