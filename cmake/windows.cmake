@@ -38,6 +38,10 @@ lumaquill_windows_binary(lumaquill)
 add_executable(standin WIN32 tools/standin.cpp)
 lumaquill_windows_binary(standin)
 
+# Plays the user for the run command when there is no display to show.
+add_executable(demo tools/demo.cpp)
+lumaquill_windows_binary(demo)
+
 # The smallest window program with the same compiler and flags: the floor
 # that start-up time and size are measured against.
 add_executable(minimal_window WIN32 bench/minimal_window.cpp)
@@ -61,4 +65,12 @@ if(LUMAQUILL_TESTS)
   lumaquill_bench(line_cost lumaquill_core)
   lumaquill_bench(start_cost)
   lumaquill_bench(memory_use psapi)
+  # Starts as the program does, with its resources, reading the clock
+  # between the calls; start_cost runs it to tell where start-up time goes.
+  add_executable(start_steps WIN32 bench/start_steps.cpp src/resources/lumaquill.rc)
+  target_link_libraries(start_steps PRIVATE bench_support lumaquill_window)
+  target_include_directories(start_steps PRIVATE ${LUMAQUILL_ICON_DIR})
+  target_link_options(start_steps PRIVATE -static)
+  add_dependencies(start_steps lumaquill_icon)
+  add_dependencies(start_cost start_steps)
 endif()

@@ -226,3 +226,18 @@ TEST_F(SendPass, AHungClientCostsAtMostTheBoundAndNothingTwice)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SendPass, AClientIdleForLongIsNotTakenForHung)
+{
+    StandIn client;
+    ASSERT_TRUE(client.Window());
+    // A chat window nobody touched for a while is waiting for input, not hung.
+    Pause(7000);
+    Type("after a quiet spell");
+    SendText();
+    EXPECT_EQ(client.Rows(), DeliveredRows({"after a quiet spell"}));
+}
+
+} // namespace
