@@ -27,9 +27,15 @@ std::string TempPath(const std::string &name)
 {
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
+    // Process ids come round again quickly under Wine: the clock keeps
+    // names from earlier test processes apart.
     static unsigned counter;
-    return std::string(folder) + "lumaquill-" + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(++counter) + "-" + name;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    std::string path = std::string(folder) + "lumaquill-" + std::to_string(GetCurrentProcessId()) + "-" +
+                       std::to_string(now.QuadPart) + "-" + std::to_string(++counter) + "-" + name;
+    DeleteFileA(path.c_str());
+    return path;
 }
 
 bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs)

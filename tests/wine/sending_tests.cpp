@@ -14,12 +14,14 @@ namespace {
 // see whether the pass rewrote its text.
 WNDPROC editProc;
 int boxTextWrites;
+LRESULT lengthOverstatedBy; // a box that reports more text than it copies
 
 LRESULT CALLBACK RecordingEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SETTEXT)
         boxTextWrites++;
-    return CallWindowProcA(editProc, window, message, wParam, lParam);
+    LRESULT result = CallWindowProcA(editProc, window, message, wParam, lParam);
+    return message == WM_GETTEXTLENGTH ? result + lengthOverstatedBy : result;
 }
 
 class SendPass : public ::testing::Test {
@@ -27,6 +29,7 @@ protected:
     void SetUp() override
     {
         appSettings = AppSettings{0, 0, 0};
+        lengthOverstatedBy = 0;
         mainWindow = CreateWindowExA(0, "STATIC", "sending tests", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 400,
                                      300, 200, NULL, NULL, GetModuleHandleA(NULL), NULL);
         inputBox = CreateWindowExA(0, "EDIT", NULL, WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 280, 150,
@@ -238,6 +241,20 @@ TEST_F(SendPass, AClientIdleForLongIsNotTakenForHung)
     Type("after a quiet spell");
     SendText();
     EXPECT_EQ(client.Rows(), DeliveredRows({"after a quiet spell"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SendPass, OnlyTheTextActuallyCopiedIsSent)
+{
+    StandIn client;
+    ASSERT_TRUE(client.Window());
+    lengthOverstatedBy = 3;
+    Type("abc");
+    SendText();
+    EXPECT_EQ(client.Rows(), DeliveredRows({"abc"})) << "no blank line the user never typed";
 }
 
 } // namespace

@@ -89,6 +89,19 @@ TEST_F(MainWindow, MenuCommandsWorkWithoutASendButton)
     }
 }
 
+TEST_F(MainWindow, AlwaysInFrontMarkFollowsTheWindowOnly)
+{
+    // A window the window manager cannot change: the setting must not claim
+    // a state no window is in.
+    HWND gone = CreateWindowExA(0, "STATIC", NULL, 0, 0, 0, 10, 10, NULL, NULL, Module(), NULL);
+    DestroyWindow(gone);
+    OnCommand(gone, IDM_ALWAYS_ON_TOP, NULL, 0);
+    EXPECT_EQ(appSettings.alwaysOnTop, 0);
+    OnCommand(mainWindow, IDM_ALWAYS_ON_TOP, NULL, 0);
+    EXPECT_EQ(appSettings.alwaysOnTop, 1);
+    EXPECT_EQ(MarksAfterOpening()[4], 1);
+}
+
 TEST(FailedStart, EndsWithCodeOne)
 {
     // The class is ours already, so registering it again fails in both forms.
