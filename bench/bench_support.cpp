@@ -10,7 +10,6 @@
 
 namespace bench {
 
-const char kClientClass[] = "J-\x83\x60\x83\x83\x83\x62\x83\x67"; /* Ｊチャット */
 static const UINT kSyncMessage = WM_APP + 1; // the stand-in logs it as SYNC
 
 double NowMicroseconds()
@@ -24,23 +23,6 @@ double NowMicroseconds()
     // counter values lose no precision.
     return static_cast<double>(now.QuadPart / frequency.QuadPart) * 1e6 +
            static_cast<double>(now.QuadPart % frequency.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
-std::string ExeFolder()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
-std::string TempPath(const std::string &name)
-{
-    char folder[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    static unsigned counter;
-    return std::string(folder) + "lumaquill-bench-" + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(++counter) + "-" + name;
 }
 
 void PumpMessages()
@@ -64,78 +46,30 @@ HWND VisibleWindowOf(DWORD processId, const char *className)
     return NULL;
 }
 
-Child::Child(const std::string &commandLine)
-{
-    ZeroMemory(&info_, sizeof info_);
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    std::string line = commandLine;
-    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info_))
-        ZeroMemory(&info_, sizeof info_);
-}
-
-Child::~Child()
-{
-    Close(NULL);
-    if (info_.hProcess) {
-        CloseHandle(info_.hProcess);
-        CloseHandle(info_.hThread);
-    }
-}
-
-bool Child::Running() const
-{
-    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-HWND Child::WaitForWindow(const char *className, DWORD timeoutMs, DWORD pollMs) const
-{
-    DWORD start = GetTickCount();
-    while (Running()) {
-        HWND window = VisibleWindowOf(info_.dwProcessId, className);
-        if (window)
-            return window;
-        if (GetTickCount() - start > timeoutMs)
-            break;
-        PumpMessages();
-        Sleep(pollMs);
-    }
-    return NULL;
-}
-
-void Child::Close(HWND window)
-{
-    if (!Running())
-        return;
-    if (window)
-        PostMessageA(window, WM_CLOSE, 0, 0);
-    DWORD start = GetTickCount();
-    while (window && Running() && GetTickCount() - start < 5000) {
-        PumpMessages();
-        Sleep(5);
-    }
-    if (Running()) {
-        TerminateProcess(info_.hProcess, 99);
-        WaitForSingleObject(info_.hProcess, 5000);
-    }
-}
-
 static std::string StandInCommand(const std::string &log)
 {
-    return "\"" + ExeFolder() + "standin.exe\" --target 0 --children 9 --log \"" + log + "\"";
+    return "\"" + BuildFolder() + "standin.exe\" --target 0 --children 9 --log \"" + log + "\"";
 }
 
 StandIn::StandIn()
     : log_(TempPath("standin.log")), process_(StandInCommand(log_)),
-      window_(process_.WaitForWindow(kClientClass))
+      window_(process_.FindWindowOfClass(kChatClientClasses[0], 20000))
 {
 }
 
 StandIn::~StandIn()
 {
-    process_.Close(window_);
+    Close();
     DeleteFileA(log_.c_str());
+}
+
+void StandIn::Close()
+{
+    if (window_)
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+    process_.WaitForExit(5000);
+    process_.Kill();
+    window_ = NULL;
 }
 
 int StandIn::Mark()
@@ -146,29 +80,12 @@ int StandIn::Mark()
     return marker;
 }
 
-static std::vector<Record> ReadLog(const std::string &path)
-{
-    std::vector<Record> records;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        unsigned long long microseconds;
-        Record r;
-        if (fields >> microseconds >> r.child >> r.what >> std::hex >> r.wParam) {
-            r.microseconds = static_cast<double>(microseconds);
-            records.push_back(r);
-        }
-    }
-    return records;
-}
-
 std::vector<Record> StandIn::RecordsThrough(int marker)
 {
     std::vector<Record> records;
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 20000) {
-        records = ReadLog(log_);
+        records = ReadStandInLog(log_);
         for (const Record &r : records)
             if (r.what == "SYNC" && r.wParam == static_cast<unsigned long long>(marker))
                 return records;
@@ -185,7 +102,7 @@ size_t StandIn::WaitForLinesTaken(size_t count, DWORD timeoutMs)
     DWORD start = GetTickCount();
     for (;;) {
         taken = 0;
-        for (const Record &r : ReadLog(log_))
+        for (const Record &r : ReadStandInLog(log_))
             taken += r.child == 8 && r.what == "LINE";
         if (taken >= count || GetTickCount() - start > timeoutMs)
             return taken;

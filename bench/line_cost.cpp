@@ -24,7 +24,6 @@
 namespace {
 
 using bench::NowMicroseconds;
-using bench::Record;
 using bench::Summarize;
 using bench::Summary;
 
@@ -294,6 +293,6 @@ int main(int argc, char **argv)
     }
 
     DestroyWindow(mainWindow);
-    client.Process().Close(client.Window());
+    client.Close();
     return 0;
 }

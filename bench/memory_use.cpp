@@ -106,17 +106,16 @@ int main(int argc, char **argv)
     const int clientPasses = ArgumentAfter(argc, argv, "--client-passes", 100);
     const DWORD kSettleMs = 1000;
 
-    if (FindWindowA(bench::kClientClass, NULL)) {
+    if (FindWindowA(kChatClientClasses[0], NULL)) {
         std::fprintf(stderr, "a chat client is already open; the idle passes would not be idle\n");
         return 1;
     }
-    bench::Child program("\"" + bench::ExeFolder() + "lumaquill.exe\"");
-    HWND window = program.WaitForWindow("Lumaquill");
+    Process program("\"" + BuildFolder() + "lumaquill.exe\"");
+    HWND window = program.FindWindowOfClass("Lumaquill", 20000);
     if (!window) {
         std::fprintf(stderr, "lumaquill.exe showed no main window\n");
         return 1;
     }
-    WaitForInputIdle(program.Handle(), 10000);
     HWND box = FindWindowExA(window, NULL, "Edit", NULL);
     DWORD_PTR result;
     static const char kLine[] = "\x83\x81\x83\x82\x83\x8A test"; // メモリ test
@@ -192,6 +191,7 @@ int main(int argc, char **argv)
     std::printf("RESULT memory_lines_taken %d/%d\n", linesTaken, clientPasses);
 
     CloseHandle(process);
-    program.Close(window);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    program.WaitForExit(5000);
     return ok ? 0 : 1;
 }

@@ -25,7 +25,8 @@ using bench::NowMicroseconds;
 using bench::Summarize;
 using bench::Summary;
 
-struct Program {
+// One of the two programs started in turn, with its times.
+struct Measured {
     const char *label;
     const char *exe;
     const char *className;
@@ -37,30 +38,42 @@ struct Program {
 // sleeps between looks; a millisecond is well under the figure's noise.
 const DWORD kPollMs = 1;
 
-bool StartOnce(Program &program, double *shown, double *idle)
+// One start and end of a program, timed on our clock: when it began, when
+// its window was seen, when it first waited for input and how long it took
+// to end once asked to close. Polls tightly and without waiting for input
+// first, which the tests' process helper does, so the window is seen as
+// soon as it shows.
+struct TimedStart {
+    double start = 0;
+    double shown = 0;   // microseconds from start
+    double idle = -1;   // microseconds from start, -1 if it never went idle
+    double exit = 0;    // microseconds from WM_CLOSE to the process's end
+    bool windowSeen = false;
+};
+
+bool StartAndClose(std::string commandLine, const char *className, TimedStart *timed)
 {
-    std::string commandLine = "\"" + bench::ExeFolder() + program.exe + "\"";
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info;
     ZeroMemory(&info, sizeof info);
 
-    double start = NowMicroseconds();
+    timed->start = NowMicroseconds();
     if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
-        std::fprintf(stderr, "cannot start %s (%lu)\n", program.exe, GetLastError());
+        std::fprintf(stderr, "cannot start %s (%lu)\n", commandLine.c_str(), GetLastError());
         return false;
     }
     HWND window = NULL;
     DWORD began = GetTickCount();
-    while (!(window = bench::VisibleWindowOf(info.dwProcessId, program.className))) {
+    while (!(window = bench::VisibleWindowOf(info.dwProcessId, className))) {
         if (WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0 || GetTickCount() - began > 30000)
             break;
         Sleep(kPollMs);
     }
-    *shown = NowMicroseconds() - start;
-    DWORD waited = WaitForInputIdle(info.hProcess, 10000);
-    *idle = waited == 0 ? NowMicroseconds() - start : -1;
+    timed->shown = NowMicroseconds() - timed->start;
+    if (WaitForInputIdle(info.hProcess, 10000) == 0)
+        timed->idle = NowMicroseconds() - timed->start;
 
     double closing = NowMicroseconds();
     if (window)
@@ -69,12 +82,23 @@ bool StartOnce(Program &program, double *shown, double *idle)
         TerminateProcess(info.hProcess, 99);
         WaitForSingleObject(info.hProcess, 5000);
     }
-    program.exits.push_back(NowMicroseconds() - closing);
+    timed->exit = NowMicroseconds() - closing;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
+    timed->windowSeen = window != NULL;
     if (!window)
-        std::fprintf(stderr, "%s showed no window of class %s\n", program.exe, program.className);
-    return window != NULL;
+        std::fprintf(stderr, "%s showed no window of class %s\n", commandLine.c_str(), className);
+    return timed->windowSeen;
+}
+
+bool StartOnce(Measured &program, double *shown, double *idle)
+{
+    TimedStart timed;
+    bool seen = StartAndClose("\"" + BuildFolder() + program.exe + "\"", program.className, &timed);
+    *shown = timed.shown;
+    *idle = timed.idle;
+    program.exits.push_back(timed.exit);
+    return seen;
 }
 
 // One start of start_steps: the clock readings it wrote, turned into the
@@ -87,35 +111,13 @@ struct StepRun {
 
 bool StartSteps(const char *mode, StepRun *run)
 {
-    std::string out = bench::TempPath("start_steps.txt");
-    std::string commandLine = "\"" + bench::ExeFolder() + "start_steps.exe\" --mode " + mode + " --out \"" + out + "\"";
+    std::string out = TempPath("start_steps.txt");
+    std::string commandLine = "\"" + BuildFolder() + "start_steps.exe\" --mode " + mode + " --out \"" + out + "\"";
     const char *className = std::strcmp(mode, "minimal") ? "Lumaquill" : "MinimalWindow";
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info;
-    ZeroMemory(&info, sizeof info);
-
-    double start = NowMicroseconds();
-    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info))
-        return false;
-    HWND window = NULL;
-    DWORD began = GetTickCount();
-    while (!(window = bench::VisibleWindowOf(info.dwProcessId, className))) {
-        if (WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0 || GetTickCount() - began > 30000)
-            break;
-        Sleep(kPollMs);
-    }
-    double shown = NowMicroseconds() - start;
-    WaitForInputIdle(info.hProcess, 10000);
-    if (window)
-        PostMessageA(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(info.hProcess, 99);
-        WaitForSingleObject(info.hProcess, 5000);
-    }
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    TimedStart timed;
+    bool seen = StartAndClose(commandLine, className, &timed);
+    double start = timed.start;
+    double shown = timed.shown;
 
     FILE *file = std::fopen(out.c_str(), "r");
     if (!file)
@@ -133,7 +135,7 @@ bool StartSteps(const char *mode, StepRun *run)
     DeleteFileA(out.c_str());
     run->names.push_back("window seen here (from CreateProcess)");
     run->costs.push_back(shown);
-    return window != NULL && run->names.size() > 2;
+    return seen && run->names.size() > 2;
 }
 
 struct StepTable {
@@ -179,7 +181,7 @@ int ArgumentAfter(int argc, char **argv, const char *name, int fallback)
     return fallback;
 }
 
-void PrintRow(const Program &p, const Summary &shown, const Summary &idle)
+void PrintRow(const Measured &p, const Summary &shown, const Summary &idle)
 {
     std::printf("  %-16s %6zu %9.1f %9.1f %9.1f %9.1f %9.1f   %9.1f %9.1f\n", p.label, shown.count,
                 shown.median / 1000, shown.p25 / 1000, shown.p75 / 1000, shown.min / 1000, shown.max / 1000,
@@ -192,7 +194,7 @@ int main(int argc, char **argv)
 {
     const int runs = ArgumentAfter(argc, argv, "--runs", 30);
     const int warmup = ArgumentAfter(argc, argv, "--warmup", 2);
-    Program programs[2] = {
+    Measured programs[2] = {
         {"lumaquill.exe", "lumaquill.exe", "Lumaquill", {}, {}, {}},
         {"minimal_window", "minimal_window.exe", "MinimalWindow", {}, {}, {}},
     };

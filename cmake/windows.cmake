@@ -56,6 +56,7 @@ endif()
 # not product code: they may use the C++ runtime.
 if(LUMAQUILL_TESTS)
   add_library(bench_support STATIC bench/bench_support.cpp)
+  target_link_libraries(bench_support PUBLIC wine_harness)
   function(lumaquill_bench name)
     add_executable(${name} bench/${name}.cpp)
     target_link_libraries(${name} PRIVATE bench_support ${ARGN})

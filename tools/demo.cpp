@@ -8,7 +8,8 @@
  * arrived, 1 otherwise. */
 #include <windows.h>
 
-static const char kStandInClass[] = "J-\x83\x60\x83\x83\x83\x62\x83\x67";
+#include "chat_clients.h"
+
 static const WCHAR kSample[] = L"\x3053\x3093\x306B\x3061\x306F\x3001Lumaquill\x3067\x3059\r\n"  /* こんにちは、Lumaquillです */
                                L"\x9001\x4FE1\x30C6\x30B9\x30C8 \x30C1\x30E3\x30C3\x30C8";     /* 送信テスト チャット */
 static const int kSampleLines = 2;
@@ -105,7 +106,7 @@ static BOOL BringToFront(HWND window)
 
 int main(void)
 {
-    HWND client = WaitForWindow(kStandInClass, 8);
+    HWND client = WaitForWindow(kChatClientClasses[0], 8);
     HWND program = WaitForWindow("Lumaquill", 2);
     if (!client || !program)
         return 1;

@@ -16,12 +16,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-static const char *const kClassNames[3] = {
-    "J-\x83\x60\x83\x83\x83\x62\x83\x67",
-    "\x83\x54\x83\x93\x83\x8A\x83\x49\x81\x40\x83\x60\x83\x62"
-    "\x83\x67\x81\x45\x83\x60\x83\x83\x83\x62\x83\x67",
-    "gracevil",
-};
+#include "chat_clients.h"
+
 static const int kFieldChild = 8;
 static const int kTranscriptChild = 1;
 static const UINT kSyncMessage = WM_APP + 1;
@@ -249,13 +245,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
     windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassNames[target];
+    windowClass.lpszClassName = kChatClientClasses[target];
     if (!RegisterClassA(&windowClass))
         return 1;
 
     char title[128] = "Stand-in chat client - ";
-    strcat(title, kClassNames[target]);
-    HWND window = CreateWindowExA(0, kClassNames[target], title, WS_OVERLAPPEDWINDOW,
+    strcat(title, kChatClientClasses[target]);
+    HWND window = CreateWindowExA(0, kChatClientClasses[target], title, WS_OVERLAPPEDWINDOW,
                                   330, 0, 460, 320, NULL, NULL, instance, NULL);
     if (!window)
         return 1;

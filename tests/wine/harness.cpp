@@ -6,13 +6,6 @@
 #include <fstream>
 #include <sstream>
 
-const char *const kClientClasses[3] = {
-    "J-\x83\x60\x83\x83\x83\x62\x83\x67",
-    "\x83\x54\x83\x93\x83\x8A\x83\x49\x81\x40\x83\x60\x83\x62"
-    "\x83\x67\x81\x45\x83\x60\x83\x83\x83\x62\x83\x67",
-    "gracevil",
-};
-
 static const UINT kSyncMessage = WM_APP + 1;
 
 std::string BuildFolder()
@@ -176,11 +169,11 @@ static std::string StandInCommand(const std::string &log, int target, int childr
 StandIn::StandIn(int target, int children, int hangSeconds)
     : log_(TempPath("standin.log")),
       process_(StandInCommand(log_, target, children, hangSeconds)),
-      window_(process_.FindWindowOfClass(kClientClasses[target]))
+      window_(process_.FindWindowOfClass(kChatClientClasses[target]))
 {
 }
 
-static std::vector<Record> ReadLog(const std::string &path)
+std::vector<Record> ReadStandInLog(const std::string &path)
 {
     std::vector<Record> records;
     std::ifstream in(path, std::ios::binary);
@@ -204,14 +197,14 @@ std::vector<Record> StandIn::Records()
     std::vector<Record> records;
     if (window_ && PostMessageA(window_, kSyncMessage, static_cast<WPARAM>(cookie), 0)) {
         WaitUntil([&] {
-            records = ReadLog(log_);
+            records = ReadStandInLog(log_);
             for (const Record &r : records)
                 if (r.what == "SYNC" && r.wParam == static_cast<unsigned long long>(cookie))
                     return true;
             return false;
         }, 20000);
     } else {
-        records = ReadLog(log_);
+        records = ReadStandInLog(log_);
     }
     std::vector<Record> received;
     for (const Record &r : records)

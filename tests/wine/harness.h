@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "chat_clients.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -49,6 +51,9 @@ struct Record {
     std::string Row() const;
 };
 
+// Every record in a stand-in's log so far, markers included.
+std::vector<Record> ReadStandInLog(const std::string &path);
+
 // The stand-in chat client, registered under the class of one TargetTable
 // row, with a log of every text and key message its children received.
 class StandIn {
@@ -71,7 +76,6 @@ private:
 // What one delivered line looks like in the stand-in's log.
 std::vector<std::string> DeliveredRows(const std::vector<std::string> &lines);
 
-extern const char *const kClientClasses[3];
 
 // lumaquill.exe running as a process of its own, found by its class name.
 class Program {
