@@ -12,21 +12,20 @@
 #      1,000 passes with no client, after 100 passes into the stand-in
 #   5. the line cutter's bytes/s next to a memchr scan (native)
 #
-# The Windows programs run under 64-bit Wine as the tests do, through
+# The Windows programs are the 32-bit build, the exe we ship among them, and
+# run as the tests do: under Wine 10's WoW64 in the Debian 13 root, through
 # cmake/wine-run.sh, on the build folder's own prefix and virtual display.
 #
 # Settings, from the environment:
-#   LUMAQUILL_BENCH_WIN64   64-bit build folder (default build/win64)
 #   LUMAQUILL_BENCH_WIN32   32-bit build folder (default build/win32)
 #   LUMAQUILL_BENCH_NATIVE  host build folder   (default build/native)
-#   LUMAQUILL_BENCH_SKIP_BUILD  any of "win64 win32 native": use that folder
+#   LUMAQUILL_BENCH_SKIP_BUILD  any of "win32 native": use that folder
 #                           as it is, without configuring or building it
 #   LUMAQUILL_BENCH_QUICK=1 fewer runs, for trying the script out
-# Raw output of each benchmark is kept in <64-bit folder>/bench-logs.
+# Raw output of each benchmark is kept in <32-bit folder>/bench-logs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-win64=${LUMAQUILL_BENCH_WIN64:-$root/build/win64}
 win32=${LUMAQUILL_BENCH_WIN32:-$root/build/win32}
 native=${LUMAQUILL_BENCH_NATIVE:-$root/build/native}
 skip=" ${LUMAQUILL_BENCH_SKIP_BUILD:-} "
@@ -54,21 +53,23 @@ build() { # preset folder targets...
     cmake --preset "$preset" -B "$folder" >/dev/null
     cmake --build "$folder" --target "$@"
 }
-build win64 "$win64" lumaquill standin minimal_window line_cost start_cost start_steps memory_use
-build win32 "$win32" lumaquill minimal_window
+build win32 "$win32" lumaquill standin minimal_window line_cost start_cost start_steps memory_use
+sh scripts/wine-root.sh >/dev/null
 native_bench=yes
 if ! build native "$native" lines_bench; then
     echo "lines_bench did not build (it needs libbenchmark-dev); the cutter figure is left out"
     native_bench=no
 fi
 
-logs="$win64/bench-logs"
+logs="$win32/bench-logs"
+# The display and the wineserver go when the benchmarks are done, however they end.
+trap 'LUMAQUILL_WINE_STATE="$win32/wine" sh "$root/cmake/wine-run.sh" --stop' EXIT
 mkdir -p "$logs"
 
 under_wine() { # program args...
     local program=$1
     shift
-    LUMAQUILL_WINE_STATE="$win64/wine" "$root/cmake/wine-run.sh" "$win64/$program" "$@"
+    LUMAQUILL_WINE_STATE="$win32/wine" sh "$root/cmake/wine-run.sh" "$win32/$program" "$@"
 }
 
 # A value of "RESULT <name> <value>" from a log; names may hold spaces.
@@ -140,7 +141,7 @@ memory_verdict=$(awk -v g="$memory_growth" -v n="$memory_noise" 'BEGIN {
     if (g == "") print "not measured"; else if (g + 0 <= (n < 0 ? -n : n) + 4) print "none beyond noise"; else print "GREW" }')
 
 echo
-echo "== Report ($(date -u +%Y-%m-%d), $(nproc) cores, $(/usr/lib/wine/wine64 --version 2>/dev/null || echo wine?), 64-bit build under Wine for the timings)"
+echo "== Report ($(date -u +%Y-%m-%d), $(nproc) cores, $(LUMAQUILL_WINE_STATE="$win32/wine" sh "$root/cmake/wine-run.sh" --version 2>/dev/null || echo wine?), the shipping 32-bit exe under WoW64)"
 printf '%-50s %-20s %-10s %s\n' "figure" "ratio" "target" "verdict"
 printf '%-50s %-20s %-10s %s\n' "per line beyond 500 ms / 5 ms (stand-in stamps)" "$line_ratio ($line ms)" "< 1" \
     "$(verdict "$line_ratio" 1)"

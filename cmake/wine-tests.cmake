@@ -7,6 +7,16 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 enable_testing()
 include(GoogleTest)
 
+set(LUMAQUILL_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+set(LUMAQUILL_WINE_ENV "LUMAQUILL_WINE_STATE=${CMAKE_BINARY_DIR}/wine")
+
+# The display and the wineserver outlive single tests, so a run starts them
+# once and ends them however its tests went.
+add_test(NAME wine_start COMMAND sh ${LUMAQUILL_WINE_RUN})
+add_test(NAME wine_stop COMMAND sh ${LUMAQUILL_WINE_RUN} --stop)
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${LUMAQUILL_WINE_ENV}" TIMEOUT 900)
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${LUMAQUILL_WINE_ENV}")
+
 # Starting the program and the stand-in and reading what the stand-in saw;
 # the benchmarks use it too.
 add_library(wine_harness STATIC tests/wine/harness.cpp)
@@ -17,11 +27,17 @@ function(lumaquill_wine_test name timeout)
   target_link_libraries(${name} PRIVATE wine_harness GTest::gtest_main lumaquill_window)
   target_link_options(${name} PRIVATE -static)
   add_dependencies(${name} lumaquill standin)
+  # A program Wine could not start ends with 0 and prints nothing: each test
+  # passes only on GoogleTest's own word, and each program must list tests.
+  add_test(NAME ${name}.lists_tests COMMAND ${name} --gtest_list_tests)
+  set_tests_properties(${name}.lists_tests PROPERTIES PASS_REGULAR_EXPRESSION "\n  [A-Za-z]"
+    FIXTURES_REQUIRED wine RESOURCE_LOCK desktop ENVIRONMENT "${LUMAQUILL_WINE_ENV}")
   # Tests that use the desktop (windows, focus, the stand-in's class names)
-  # take turns; discovery waits for a new Wine prefix to be made.
+  # take turns.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 600
-    PROPERTIES TIMEOUT ${timeout} RESOURCE_LOCK desktop
-               ENVIRONMENT "LUMAQUILL_WINE_STATE=${CMAKE_BINARY_DIR}/wine")
+    PROPERTIES TIMEOUT ${timeout} RESOURCE_LOCK desktop FIXTURES_REQUIRED wine
+               PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\."
+               ENVIRONMENT "${LUMAQUILL_WINE_ENV}")
 endfunction()
 
 lumaquill_wine_test(sending_tests 120)

@@ -1,10 +1,12 @@
 #!/bin/sh
 # Installs, from Debian's packages, whatever building, testing and running
 # Lumaquill Post needs and this machine lacks. Quiet when nothing is missing.
+# Wine itself is not among them: it runs in a Debian 13 root of its own,
+# which scripts/wine-root.sh makes.
 set -eu
 packages="cmake ninja-build g++ clang-14 libclang-rt-14-dev googletest libbenchmark-dev python3
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-wine wine64 xvfb xauth x11-utils imagemagick fonts-vlgothic util-linux xxd file"
+mmdebstrap xvfb xauth x11-utils imagemagick util-linux xxd file"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing="$missing $p"

@@ -1,53 +1,50 @@
 #!/bin/sh
-# Builds Lumaquill Post and starts it under Wine, in code page 932, beside the
-# stand-in chat client. With a display, both windows open there: type into
-# Lumaquill Post's box and press 送信. Without one, they run on a virtual
-# display, a sample Japanese text is typed and sent with real key and mouse
-# input, and what the stand-in received is printed with a screenshot.
+# Builds Lumaquill Post and starts the exe we ship, build/win32/lumaquill.exe,
+# under Wine 10 in its Debian 13 root (32-bit, through WoW64), in code page
+# 932, beside the stand-in chat client. With a display, both windows open
+# there: type into Lumaquill Post's box and press 送信. Without one, they run
+# on a virtual display, a sample Japanese text is typed and sent with real
+# key and mouse input, and what the stand-in received is printed with a
+# screenshot.
 set -eu
 cd "$(dirname "$0")/.."
-root=$(pwd)
+top=$(pwd)
 sh scripts/install-deps.sh
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target lumaquill standin demo
-bin="$root/build/win64"
-state="$bin/wine-app"
-mkdir -p "$state/prefix"
-export WINEPREFIX="$state/prefix" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-wine=/usr/lib/wine/wine64
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target lumaquill standin demo
+sh scripts/wine-root.sh >/dev/null
+bin="$top/build/win32"
+export LUMAQUILL_WINE_STATE="$bin/wine-app"
+mkdir -p "$LUMAQUILL_WINE_STATE"
+run() { sh "$top/cmake/wine-run.sh" "$@"; }
 
-xvfb=""
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-    rm -f "$state/display"
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$state/display" </dev/null >/dev/null 2>&1 &
-    xvfb=$!
-    while ! grep -q '[0-9]' "$state/display" 2>/dev/null; do sleep 0.1; done
-    export DISPLAY=":$(cat "$state/display")"
+shown=no
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    export LUMAQUILL_DISPLAY="$DISPLAY"
+    shown=yes
+else
+    unset LUMAQUILL_DISPLAY
 fi
-cleanup() {
-    /usr/lib/wine/wineserver -k 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-}
-trap cleanup EXIT INT TERM
+trap 'run --stop' EXIT INT TERM
 
-[ -f "$WINEPREFIX/system.reg" ] || { echo "Preparing Wine (first run only)..."; "$wine" wineboot -i >"$state/wineboot.log" 2>&1; }
-log="$state/standin.log"
+log="$LUMAQUILL_WINE_STATE/standin.log"
 rm -f "$log"
-"$wine" "$bin/standin.exe" --log "$(/usr/lib/wine/wine64 winepath -w "$log" 2>/dev/null)" </dev/null >/dev/null 2>&1 &
-"$wine" "$bin/lumaquill.exe" </dev/null >/dev/null 2>&1 &
+# Wine sees the whole Unix tree as drive Z:.
+winlog="Z:$(printf '%s' "$log" | tr / '\\')"
+run "$bin/standin.exe" --log "$winlog" >/dev/null 2>&1 &
+run "$bin/lumaquill.exe" >/dev/null 2>&1 &
 program=$!
 
-if [ -z "$xvfb" ]; then
+if [ "$shown" = yes ]; then
     echo "Lumaquill Post and the stand-in chat client are open on $DISPLAY; close Lumaquill Post to end."
     wait "$program" || true
     exit 0
 fi
 
 status=0
-"$wine" "$bin/demo.exe" </dev/null >/dev/null 2>&1 || status=$?
+run "$bin/demo.exe" >/dev/null 2>&1 || status=$?
 shot="$bin/screenshot.png"
-import -display "$DISPLAY" -window root -crop 800x330+0+0 +repage "$shot"
+import -display ":$(cat "$LUMAQUILL_WINE_STATE/display")" -window root -crop 800x330+0+0 +repage "$shot"
 echo "The stand-in chat client received:"
 awk '$3 == "LINE" { print $6 }' "$log" | while read -r hex; do
     printf '  %s\n' "$(printf '%s' "$hex" | xxd -r -p | iconv -f CP932 -t UTF-8)"

@@ -1,7 +1,7 @@
 // The resources of the built program, read back from the file through the
 // Windows loader: the menu, the accelerator keys, the strings, the icon and
-// the version record, all of them in Japanese only. Both the 64-bit build
-// beside the tests and, when it has been built, the 32-bit product are read.
+// the version record, all of them in Japanese only. Both the 32-bit product
+// beside the tests and, when it has been built, the 64-bit build are read.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -28,9 +28,9 @@ struct Build {
 std::ostream &operator<<(std::ostream &out, const Build &build) { return out << build.label; }
 
 const Build kBuilds[] = {
-    {"x86_64", "lumaquill.exe", true},
-    // The shipped product, made by the 32-bit preset in a sibling folder.
-    {"i686", "..\\win32\\lumaquill.exe", false},
+    {"i686", "lumaquill.exe", true},
+    // The same sources for x86_64, made by their own preset in a sibling folder.
+    {"x86_64", "..\\win64\\lumaquill.exe", false},
 };
 
 // One resource's bytes; reads past the end give zero, so callers check the
@@ -116,7 +116,7 @@ protected:
                 GTEST_SKIP() << path_ << " has not been built";
             FAIL() << path_ << " is missing";
         }
-        // As data only: the 32-bit product cannot run in this 64-bit process.
+        // As data only: the file's code is not ours to run here, only its resources.
         module_ = LoadLibraryExA(path_.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         ASSERT_TRUE(module_) << path_ << ": error " << GetLastError();
     }

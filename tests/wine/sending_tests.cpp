@@ -56,9 +56,19 @@ protected:
     }
 };
 
-TEST(Environment, RunsInCodePage932)
+TEST(Environment, RunsInCodePage932As32BitOn64BitWindows)
 {
     EXPECT_EQ(GetACP(), 932u) << "run under Wine with LC_ALL=ja_JP.UTF-8";
+    // The tests are built as the product is, and run as users run it: a
+    // 32-bit program on 64-bit Windows.
+    EXPECT_EQ(sizeof(void *), 4u);
+    typedef BOOL(WINAPI * IsWow64ProcessFunction)(HANDLE, PBOOL);
+    IsWow64ProcessFunction isWow64 = reinterpret_cast<IsWow64ProcessFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(isWow64);
+    EXPECT_TRUE(isWow64(GetCurrentProcess(), &wow64));
+    EXPECT_TRUE(wow64) << "a 32-bit process on 64-bit Windows";
 }
 
 struct PassCase {
