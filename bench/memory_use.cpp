@@ -5,7 +5,7 @@
 //
 //   memory_use [--idle-passes N] [--client-passes N]
 //
-// Passes are started as the keyboard starts them: WM_COMMAND IDM_SEND posted
+// Passes are started as the keyboard starts them: WM_COMMAND for send posted
 // to the main window, with text in its input box.
 // Prints a table, then "RESULT <name> <value>" lines for bench/run.sh.
 #include <windows.h>
@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "../src/common/ids.h"
 
 namespace {
 
@@ -57,7 +56,7 @@ bool Drain(HWND window)
 
 bool PostPass(HWND window)
 {
-    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_SEND, 0), 0) != FALSE;
+    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(command::kSend, 0), 0) != FALSE;
 }
 
 // With no client a pass sends nothing, so it cannot take in our WM_NULL

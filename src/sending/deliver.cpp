@@ -15,6 +15,19 @@ static void RaiseClient(HWND client)
     SetWindowPos(client, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
 }
 
+typedef BOOL (WINAPI *IsHungAppWindowFunction)(HWND window);
+
+/* Windows 2000 and later can tell us a client has stopped answering; the
+ * Windows 95 and NT 4 family cannot, and the program must still load there,
+ * so the call is looked up rather than imported. Without it a hung client
+ * is held off by the bounded wait alone. */
+static int ClientIsHung(HWND client)
+{
+    IsHungAppWindowFunction isHung = (IsHungAppWindowFunction)(void (*)(void))GetProcAddress(
+        GetModuleHandleA("user32.dll"), "IsHungAppWindow");
+    return isHung && isHung(client);
+}
+
 static HWND FindInputField(HWND client)
 {
     HWND field = GetWindow(client, GW_CHILD);
@@ -30,7 +43,7 @@ void DeliverLine(const char *line)
         return;
     /* A client already known to be hung gets no line: a line it cannot take
      * now is dropped rather than typed late or twice. */
-    if (IsHungAppWindow(client))
+    if (ClientIsHung(client))
         return;
     RaiseClient(client);
     Sleep(kFocusDelayMs);

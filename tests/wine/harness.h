@@ -12,6 +12,25 @@
 #include <string>
 #include <vector>
 
+// What the program promises, in the tests' own words: the numbers its menu
+// and keys send, and the times a user can count on. The tests never take
+// these from the program's headers, or they would move with a fault there.
+namespace command {
+const int kExit = 1000;
+const int kJChat = 40001;
+const int kChitChat = 40002;
+const int kEraseAfterSend = 40003;
+const int kHabitat = 40004;
+const int kAlwaysOnTop = 40005;
+const int kSend = 40006;
+} // namespace command
+
+// Each line delivered to an open client is typed half a second after the
+// client was raised, so it has settled.
+const DWORD kLineWaitMs = 500;
+// The longest a client that stopped answering may hold one line.
+const DWORD kStalledClientMs = 2000;
+
 // The folder the test programs, lumaquill.exe and standin.exe are built into.
 std::string BuildFolder();
 std::string TempPath(const std::string &name);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "harness.h"
-#include "ids.h"
 
 namespace {
 
@@ -119,15 +118,15 @@ TEST(Commands, ClientChoiceRoutesTheNextPass)
     StandIn jchat(0), chitchat(1), habitat(2);
     StandIn *clients[3] = {&jchat, &chitchat, &habitat};
     struct { const char *label; int command, row; } choices[] = {
-        {"HabitatII", IDM_HABITAT, 2}, {"J-chat", IDM_JCHAT, 0},
-        {"Chit-chat", IDM_CHITCHAT, 1}, {"Chit-chat again", IDM_CHITCHAT, 1},
+        {"HabitatII", command::kHabitat, 2}, {"J-chat", command::kJChat, 0},
+        {"Chit-chat", command::kChitChat, 1}, {"Chit-chat again", command::kChitChat, 1},
     };
     std::vector<std::string> expected[3];
     for (const auto &c : choices) {
         SCOPED_TRACE(c.label);
         program.Command(c.command);
         program.SetBoxText(c.label);
-        program.Command(IDM_SEND);
+        program.Command(command::kSend);
         ASSERT_TRUE(program.Settle());
         std::vector<std::string> rows = DeliveredRows({c.label});
         expected[c.row].insert(expected[c.row].end(), rows.begin(), rows.end());
@@ -147,9 +146,9 @@ TEST(Commands, EraseOptionSwitchesOnAndOff)
     for (const auto &p : passes) {
         SCOPED_TRACE(p.label);
         if (p.toggle)
-            program.Command(IDM_ERASE_AFTER_SEND);
+            program.Command(command::kEraseAfterSend);
         program.SetBoxText("kept");
-        program.Command(IDM_SEND);
+        program.Command(command::kSend);
         ASSERT_TRUE(program.Settle());
         EXPECT_EQ(program.BoxText(), p.after);
     }
@@ -163,7 +162,7 @@ TEST(Commands, AlwaysInFrontTogglesTopMost)
     const LONG_PTR expected[] = {WS_EX_TOPMOST, 0, WS_EX_TOPMOST};
     for (size_t i = 0; i < 3; i++) {
         SCOPED_TRACE("use " + std::to_string(i + 1));
-        program.Command(IDM_ALWAYS_ON_TOP);
+        program.Command(command::kAlwaysOnTop);
         ASSERT_TRUE(program.Settle());
         EXPECT_EQ(GetWindowLongPtrA(program.Main(), GWL_EXSTYLE) & WS_EX_TOPMOST, expected[i]);
     }
@@ -178,7 +177,7 @@ TEST(Commands, UnknownCommandsAndBoxNotificationsChangeNothing)
     program.Command(0, program.Box(), EN_CHANGE);
     program.Command(0, program.Box(), EN_SETFOCUS);
     program.SetBoxText("still here");
-    program.Command(IDM_SEND);
+    program.Command(command::kSend);
     ASSERT_TRUE(program.Settle());
     EXPECT_EQ(client.Rows(), DeliveredRows({"still here"})) << "still the first client, one pass";
     EXPECT_EQ(program.BoxText(), "still here") << "erase option still off";
@@ -200,7 +199,7 @@ TEST(Commands, ButtonNotificationsEachRunOnePass)
 TEST(Exit, EndsWithCodeZero)
 {
     struct { const char *label; UINT message; WPARAM wParam; } ways[] = {
-        {"exit command", WM_COMMAND, IDM_EXIT},
+        {"exit command", WM_COMMAND, command::kExit},
         {"close box", WM_SYSCOMMAND, SC_CLOSE},
         {"close message", WM_CLOSE, 0},
     };

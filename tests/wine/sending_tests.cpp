@@ -102,19 +102,35 @@ TEST_F(SendPass, EachLineArrivesByteForByteInTheEighthChildOnly)
     }
 }
 
-TEST_F(SendPass, ConsecutiveLinesAreAtLeastTheFocusDelayApart)
+unsigned long long NowMicroseconds()
+{
+    // The stand-in stamps its log from the same system-wide clock.
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<unsigned long long>(now.QuadPart) * 1000000ULL /
+           static_cast<unsigned long long>(frequency.QuadPart);
+}
+
+TEST_F(SendPass, EveryLineWaitsHalfASecondForTheRaisedClient)
 {
     StandIn client;
     ASSERT_TRUE(client.Window());
     Type("1\r\n2\r\n3");
+    unsigned long long start = NowMicroseconds();
     SendText();
     std::vector<unsigned long long> texts;
     for (const Record &r : client.Records())
         if (r.what == "SETTEXT")
             texts.push_back(r.microseconds);
     ASSERT_EQ(texts.size(), 3u);
-    for (size_t i = 1; i < texts.size(); i++)
-        EXPECT_GE(texts[i] - texts[i - 1], kFocusDelayMs * 1000ULL) << "between lines " << i << " and " << i + 1;
+    // The first line waits from the start of the pass, each later one from
+    // the line before it.
+    unsigned long long previous = start;
+    for (size_t i = 0; i < texts.size(); i++) {
+        EXPECT_GE(texts[i] - previous, kLineWaitMs * 1000ULL) << "before line " << i + 1;
+        previous = texts[i];
+    }
 }
 
 TEST_F(SendPass, WithNoClientOpenNothingWaits)
@@ -123,7 +139,7 @@ TEST_F(SendPass, WithNoClientOpenNothingWaits)
     DWORD start = GetTickCount();
     SendText();
     // Three lines into an open client take at least three focus delays.
-    EXPECT_LT(GetTickCount() - start, kFocusDelayMs);
+    EXPECT_LT(GetTickCount() - start, kLineWaitMs);
 }
 
 TEST_F(SendPass, AClientWithoutAnEighthChildGetsNothing)
@@ -219,8 +235,8 @@ TEST_F(SendPass, AHungClientCostsAtMostTheBoundAndNothingTwice)
     DWORD start = GetTickCount();
     SendText();
     DWORD elapsed = GetTickCount() - start;
-    // Each line may cost its focus delay plus the bound, never the whole hang.
-    EXPECT_LE(elapsed, 2 * (kFocusDelayMs + kClientTimeoutMs) + 1000);
+    // Each line may cost its wait plus the bound, never the whole hang.
+    EXPECT_LE(elapsed, 2 * (kLineWaitMs + kStalledClientMs) + 1000);
 
     // Once it answers again, whatever it took was taken once and got no Enter.
     Pause((hangSeconds + 1) * 1000 - elapsed);
@@ -240,6 +256,37 @@ TEST_F(SendPass, AHungClientCostsAtMostTheBoundAndNothingTwice)
     EXPECT_EQ(std::vector<std::string>(rows.end() - 3, rows.end()), DeliveredRows({"third"}));
 }
 
+TEST_F(SendPass, APassIntoAClientHungForGoodEndsInBoundedTime)
+{
+    // Hung for longer than the pass can take: a client that has stopped
+    // answering. Once it has not answered for 5 seconds the window manager
+    // calls it hung, and the rest of the pass skips it; a user waits at most
+    // 8 seconds, however many lines the pass holds (20 lines at 2.5 seconds
+    // each would be 50).
+    const int hangSeconds = 15;
+    const DWORD kWholePassBoundMs = 8000;
+    StandIn client(0, 9, hangSeconds);
+    ASSERT_TRUE(client.Window());
+    std::string text;
+    for (int i = 1; i <= 20; i++)
+        text += "line " + std::to_string(i) + "\r\n";
+    Type(text);
+    DWORD start = GetTickCount();
+    SendText();
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_LE(elapsed, kWholePassBoundMs);
+
+    // When it answers again it gets the next pass, and none of the old
+    // lines was ever pressed.
+    Pause(hangSeconds * 1000 + 1000 - (elapsed < hangSeconds * 1000u ? elapsed : 0));
+    Type("back again");
+    SendText();
+    std::vector<std::string> lines;
+    for (const Record &r : client.Records())
+        if (r.what == "LINE")
+            lines.push_back(r.bytes);
+    EXPECT_EQ(lines, std::vector<std::string>{"back again"});
+}
 
 TEST_F(SendPass, AClientIdleForLongIsNotTakenForHung)
 {
@@ -261,6 +308,96 @@ TEST_F(SendPass, OnlyTheTextActuallyCopiedIsSent)
     Type("abc");
     SendText();
     EXPECT_EQ(client.Rows(), DeliveredRows({"abc"})) << "no blank line the user never typed";
+}
+
+// Uses up this 32-bit process's address space, then what is left in its
+// heap, so that the next HeapAlloc fails for real; gives it all back when it
+// goes. Nothing here may allocate while memory is used up.
+class MemoryUsedUp {
+public:
+    MemoryUsedUp()
+    {
+        reserved_.reserve(200000);
+        blocks_.reserve(200000);
+        for (SIZE_T size = SIZE_T(1) << 30; size >= 65536; size /= 2)
+            while (reserved_.size() < reserved_.capacity())
+                if (void *region = VirtualAlloc(NULL, size, MEM_RESERVE, PAGE_NOACCESS))
+                    reserved_.push_back(region);
+                else
+                    break;
+        HANDLE heap = GetProcessHeap();
+        for (SIZE_T size = SIZE_T(1) << 20; size >= 1; size /= 2)
+            while (blocks_.size() < blocks_.capacity())
+                if (void *block = HeapAlloc(heap, 0, size))
+                    blocks_.push_back(block);
+                else
+                    break;
+        exhausted_ = HeapAlloc(heap, HEAP_ZERO_MEMORY, 1) == NULL;
+    }
+    ~MemoryUsedUp() { GiveBack(); }
+    void GiveBack()
+    {
+        for (void *block : blocks_)
+            HeapFree(GetProcessHeap(), 0, block);
+        for (void *region : reserved_)
+            VirtualFree(region, 0, MEM_RELEASE);
+        blocks_.clear();
+        reserved_.clear();
+    }
+    // Whether even the smallest allocation failed once all was taken.
+    bool Exhausted() const { return exhausted_; }
+
+private:
+    std::vector<void *> reserved_;
+    std::vector<void *> blocks_;
+    bool exhausted_ = false;
+};
+
+std::unique_ptr<MemoryUsedUp> usedUp;
+bool useUpOnTextCopy; // runs out of memory right after the box gave its text
+
+LRESULT CALLBACK RunOutAfterCopyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = RecordingEditProc(window, message, wParam, lParam);
+    if (message == WM_GETTEXT && useUpOnTextCopy) {
+        useUpOnTextCopy = false;
+        usedUp.reset(new MemoryUsedUp);
+    }
+    return result;
+}
+
+TEST_F(SendPass, RunningOutOfMemoryLeavesTheBoxAsItWas)
+{
+    ASSERT_EQ(sizeof(void *), 4u) << "the address space can be used up only in a 32-bit process";
+    struct { const char *label; bool afterTextCopy; } cases[] = {
+        {"no memory for the text", false},
+        {"no memory for the first line", true},
+    };
+    SetWindowLongPtrA(inputBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RunOutAfterCopyProc));
+    StandIn client;
+    ASSERT_TRUE(client.Window());
+    appSettings.eraseAfterSend = 1;
+    const std::string text = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\r\nsecond line";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        Type(text);
+        if (c.afterTextCopy)
+            useUpOnTextCopy = true;
+        else
+            usedUp.reset(new MemoryUsedUp);
+        SendText();
+        ASSERT_TRUE(usedUp) << "memory was used up";
+        bool exhausted = usedUp->Exhausted();
+        usedUp.reset();
+        ASSERT_TRUE(exhausted) << "even a one-byte block could still be had";
+        EXPECT_EQ(BoxText(), text) << "the user's text is kept to send again";
+        EXPECT_EQ(boxTextWrites, 0);
+        EXPECT_EQ(client.Rows(), std::vector<std::string>{}) << "nothing typed from a pass cut short";
+    }
+    // With memory back, the same text goes out whole and erase works again.
+    SendText();
+    EXPECT_EQ(client.Rows(), DeliveredRows({"\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd", "second line"}));
+    EXPECT_EQ(BoxText(), "");
 }
 
 } // namespace

@@ -5,8 +5,6 @@
 #include <map>
 
 #include "harness.h"
-#include "ids.h"
-#include "sending.h"
 
 namespace {
 
@@ -51,7 +49,7 @@ TEST(Soak, SixtyPassesArriveExactlyInOrderOnce)
             lines.push_back(std::string(kPhrases[(pass + i) % 6]) + " " + std::to_string(pass) + "." +
                             std::to_string(i));
         program.SetBoxText(Joined(lines) + (pass % 4 == 0 ? "\r\n" : ""));
-        program.Command(IDM_SEND);
+        program.Command(command::kSend);
         ASSERT_TRUE(program.Settle()) << "pass " << pass;
         sent.insert(sent.end(), lines.begin(), lines.end());
     }
@@ -73,7 +71,7 @@ TEST(Soak, ClientClosingInThePassLeavesTheProgramRunning)
         StandIn client;
         ASSERT_TRUE(client.Window());
         program.SetBoxText(Joined(lines));
-        program.Command(IDM_SEND);
+        program.Command(command::kSend);
         ASSERT_TRUE(WaitUntil([&] { return LinesOf(client.Records()).size() >= 1; }));
         PostMessageA(client.Window(), WM_CLOSE, 0, 0);
         EXPECT_EQ(client.Proc().WaitForExit(), 0u);
@@ -87,7 +85,7 @@ TEST(Soak, ClientClosingInThePassLeavesTheProgramRunning)
     StandIn reopened;
     ASSERT_TRUE(reopened.Window());
     program.SetBoxText("again");
-    program.Command(IDM_SEND);
+    program.Command(command::kSend);
     ASSERT_TRUE(program.Settle());
     EXPECT_EQ(reopened.Rows(), DeliveredRows({"again"}));
 }
@@ -102,10 +100,10 @@ TEST(Soak, HungClientNeverGetsALineTwice)
     std::vector<std::string> lines = {"h1", "h2", "h3", "h4"};
     program.SetBoxText(Joined(lines));
     DWORD start = GetTickCount();
-    program.Command(IDM_SEND);
+    program.Command(command::kSend);
     ASSERT_TRUE(program.Settle());
     // Each line costs at most its focus delay and the bound.
-    EXPECT_LE(GetTickCount() - start, lines.size() * (kFocusDelayMs + kClientTimeoutMs) + 2000);
+    EXPECT_LE(GetTickCount() - start, lines.size() * (kLineWaitMs + kStalledClientMs) + 2000);
 
     Pause(hangSeconds * 1000);
     std::map<std::string, int> texts, sentLines;
@@ -122,7 +120,7 @@ TEST(Soak, HungClientNeverGetsALineTwice)
         EXPECT_LE(sentLines[line], 1);
     }
     program.SetBoxText("after");
-    program.Command(IDM_SEND);
+    program.Command(command::kSend);
     ASSERT_TRUE(program.Settle());
     EXPECT_EQ(LinesOf(client.Records()).back(), "after");
 }

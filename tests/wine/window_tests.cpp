@@ -32,7 +32,7 @@ protected:
         HMENU popup = GetSubMenu(GetMenu(mainWindow), 0);
         SendMessageA(mainWindow, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
         std::vector<int> marks;
-        for (int id : {IDM_HABITAT, IDM_JCHAT, IDM_CHITCHAT, IDM_ERASE_AFTER_SEND, IDM_ALWAYS_ON_TOP})
+        for (int id : {command::kHabitat, command::kJChat, command::kChitChat, command::kEraseAfterSend, command::kAlwaysOnTop})
             marks.push_back((GetMenuState(popup, static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED) ? 1 : 0);
         return marks;
     }
@@ -49,15 +49,15 @@ TEST_F(MainWindow, CheckMarksShowTheSettingsWhenTheMenuOpens)
 {
     const MarksCase cases[] = {
         {"at start", {}, {0, 1, 0, 0, 0}},
-        {"HabitatII chosen", {IDM_HABITAT}, {1, 0, 0, 0, 0}},
-        {"Chit-chat chosen", {IDM_CHITCHAT}, {0, 0, 1, 0, 0}},
-        {"back to J-chat", {IDM_HABITAT, IDM_JCHAT}, {0, 1, 0, 0, 0}},
-        {"erase on", {IDM_ERASE_AFTER_SEND}, {0, 1, 0, 1, 0}},
-        {"erase on and off", {IDM_ERASE_AFTER_SEND, IDM_ERASE_AFTER_SEND}, {0, 1, 0, 0, 0}},
-        {"always in front", {IDM_ALWAYS_ON_TOP}, {0, 1, 0, 0, 1}},
-        {"always in front, then not", {IDM_ALWAYS_ON_TOP, IDM_ALWAYS_ON_TOP}, {0, 1, 0, 0, 0}},
+        {"HabitatII chosen", {command::kHabitat}, {1, 0, 0, 0, 0}},
+        {"Chit-chat chosen", {command::kChitChat}, {0, 0, 1, 0, 0}},
+        {"back to J-chat", {command::kHabitat, command::kJChat}, {0, 1, 0, 0, 0}},
+        {"erase on", {command::kEraseAfterSend}, {0, 1, 0, 1, 0}},
+        {"erase on and off", {command::kEraseAfterSend, command::kEraseAfterSend}, {0, 1, 0, 0, 0}},
+        {"always in front", {command::kAlwaysOnTop}, {0, 1, 0, 0, 1}},
+        {"always in front, then not", {command::kAlwaysOnTop, command::kAlwaysOnTop}, {0, 1, 0, 0, 0}},
         {"unknown command", {12345}, {0, 1, 0, 0, 0}},
-        {"everything", {IDM_CHITCHAT, IDM_ERASE_AFTER_SEND, IDM_ALWAYS_ON_TOP}, {0, 0, 1, 1, 1}},
+        {"everything", {command::kChitChat, command::kEraseAfterSend, command::kAlwaysOnTop}, {0, 0, 1, 1, 1}},
     };
     for (const MarksCase &c : cases) {
         SCOPED_TRACE(c.label);
@@ -76,11 +76,11 @@ TEST_F(MainWindow, MenuCommandsWorkWithoutASendButton)
     DestroyWindow(sendButton);
     sendButton = NULL;
     struct { const char *label; int id; LONG AppSettings::*field; LONG value; } cases[] = {
-        {"HabitatII", IDM_HABITAT, &AppSettings::targetIndex, 2},
-        {"Chit-chat", IDM_CHITCHAT, &AppSettings::targetIndex, 1},
-        {"erase", IDM_ERASE_AFTER_SEND, &AppSettings::eraseAfterSend, 1},
-        {"always in front", IDM_ALWAYS_ON_TOP, &AppSettings::alwaysOnTop, 1},
-        {"J-chat", IDM_JCHAT, &AppSettings::targetIndex, 0},
+        {"HabitatII", command::kHabitat, &AppSettings::targetIndex, 2},
+        {"Chit-chat", command::kChitChat, &AppSettings::targetIndex, 1},
+        {"erase", command::kEraseAfterSend, &AppSettings::eraseAfterSend, 1},
+        {"always in front", command::kAlwaysOnTop, &AppSettings::alwaysOnTop, 1},
+        {"J-chat", command::kJChat, &AppSettings::targetIndex, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
@@ -95,9 +95,9 @@ TEST_F(MainWindow, AlwaysInFrontMarkFollowsTheWindowOnly)
     // a state no window is in.
     HWND gone = CreateWindowExA(0, "STATIC", NULL, 0, 0, 0, 10, 10, NULL, NULL, Module(), NULL);
     DestroyWindow(gone);
-    OnCommand(gone, IDM_ALWAYS_ON_TOP, NULL, 0);
+    OnCommand(gone, command::kAlwaysOnTop, NULL, 0);
     EXPECT_EQ(appSettings.alwaysOnTop, 0);
-    OnCommand(mainWindow, IDM_ALWAYS_ON_TOP, NULL, 0);
+    OnCommand(mainWindow, command::kAlwaysOnTop, NULL, 0);
     EXPECT_EQ(appSettings.alwaysOnTop, 1);
     EXPECT_EQ(MarksAfterOpening()[4], 1);
 }
