@@ -2,12 +2,21 @@
 # that run them under Wine.
 
 # Product code stays free of the C++ runtime, and every binary is static so
-# it imports nothing but the system's DLLs.
+# it imports nothing but the system's DLLs. The PE header carries no build
+# time, so the same commit gives the same bytes wherever and whenever it is
+# built.
 function(lumaquill_windows_binary target)
-  if(NOT MSVC)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /Brepro)
+    target_link_options(${target} PRIVATE /Brepro)
+  else()
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti
                            -ffunction-sections -fdata-sections)
-    target_link_options(${target} PRIVATE -static -Wl,--gc-sections
+    # Marked for Windows 4.0, so that Windows 98 and NT 4 load it; lld
+    # would mark it 6.0 (Vista) by default.
+    target_link_options(${target} PRIVATE -static -Wl,--gc-sections -Wl,--no-insert-timestamp
+                        -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+                        -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
                         $<$<CONFIG:Release>:-s>)
   endif()
 endfunction()
@@ -22,7 +31,11 @@ target_link_libraries(lumaquill_core PUBLIC lumaquill_lines)
 lumaquill_windows_binary(lumaquill_core)
 lumaquill_windows_binary(lumaquill_lines)
 
-include(${CMAKE_CURRENT_LIST_DIR}/icon.cmake)
+# The resource script reads the version from CMake, and finds the icon
+# beside it. The icon is drawn by src/resources/make_icon.py and kept as a
+# file, so no build needs Python; run the script again to redraw it.
+set(LUMAQUILL_RESOURCE_INCLUDES ${CMAKE_CURRENT_BINARY_DIR}/generated ${CMAKE_CURRENT_SOURCE_DIR}/src/resources)
+configure_file(src/resources/version.h.in ${CMAKE_CURRENT_BINARY_DIR}/generated/version.h @ONLY)
 add_library(lumaquill_window STATIC src/window/main_window.cpp)
 target_include_directories(lumaquill_window PUBLIC src/window)
 target_link_libraries(lumaquill_window PUBLIC lumaquill_core)
@@ -30,10 +43,23 @@ lumaquill_windows_binary(lumaquill_window)
 
 add_executable(lumaquill WIN32 src/window/winmain.cpp src/resources/lumaquill.rc)
 target_link_libraries(lumaquill PRIVATE lumaquill_window)
-add_dependencies(lumaquill lumaquill_icon)
-set_property(SOURCE src/resources/lumaquill.rc APPEND PROPERTY OBJECT_DEPENDS ${LUMAQUILL_ICON})
-target_include_directories(lumaquill PRIVATE ${LUMAQUILL_ICON_DIR})
+set_property(SOURCE src/resources/lumaquill.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/resources/lumaquill.ico ${CMAKE_CURRENT_BINARY_DIR}/generated/version.h)
+target_include_directories(lumaquill PRIVATE ${LUMAQUILL_RESOURCE_INCLUDES})
 lumaquill_windows_binary(lumaquill)
+
+# The release a user downloads: the exe and the Japanese guide in a zip that
+# comes out the same, byte for byte, every time (scripts/release.sh).
+find_package(Python3 COMPONENTS Interpreter QUIET)
+if(Python3_FOUND)
+  set(LUMAQUILL_RELEASE_DIR ${CMAKE_CURRENT_SOURCE_DIR}/build/release CACHE PATH "Where the release zip is written")
+  add_custom_target(release
+    COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_release.py $<TARGET_FILE:lumaquill>
+            ${CMAKE_CURRENT_SOURCE_DIR}/docs/release/readme-ja.txt
+            ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR} ${LUMAQUILL_RELEASE_DIR}
+    DEPENDS lumaquill tools/make_release.py docs/release/readme-ja.txt
+    COMMENT "Packing the release")
+endif()
 
 add_executable(standin WIN32 tools/standin.cpp)
 lumaquill_windows_binary(standin)
@@ -70,8 +96,7 @@ if(LUMAQUILL_TESTS)
   # between the calls; start_cost runs it to tell where start-up time goes.
   add_executable(start_steps WIN32 bench/start_steps.cpp src/resources/lumaquill.rc)
   target_link_libraries(start_steps PRIVATE bench_support lumaquill_window)
-  target_include_directories(start_steps PRIVATE ${LUMAQUILL_ICON_DIR})
+  target_include_directories(start_steps PRIVATE ${LUMAQUILL_RESOURCE_INCLUDES})
   target_link_options(start_steps PRIVATE -static)
-  add_dependencies(start_steps lumaquill_icon)
   add_dependencies(start_cost start_steps)
 endif()

@@ -44,7 +44,21 @@ lumaquill_wine_test(sending_tests 120)
 lumaquill_wine_test(program_tests 120)
 # The window in-process needs the program's resources and entry point.
 lumaquill_wine_test(window_tests 120 src/window/winmain.cpp src/resources/lumaquill.rc)
-target_include_directories(window_tests PRIVATE ${LUMAQUILL_ICON_DIR})
-add_dependencies(window_tests lumaquill_icon)
+target_include_directories(window_tests PRIVATE ${LUMAQUILL_RESOURCE_INCLUDES})
 lumaquill_wine_test(soak_tests 300)
 lumaquill_wine_test(resource_tests 120)
+
+# The same program built by the second compiler (the win32-clang preset),
+# driven by the tests that start lumaquill.exe as a process of its own. They
+# look for it beside themselves, so each runs from a folder of its own with
+# the clang exe in it.
+set(LUMAQUILL_CLANG_EXE ${CMAKE_SOURCE_DIR}/build/win32-clang/lumaquill.exe CACHE FILEPATH
+    "lumaquill.exe built by clang, for the black-box tests")
+foreach(name program_tests soak_tests)
+  set(folder ${CMAKE_BINARY_DIR}/clang-exe/${name})
+  add_test(NAME clang_exe.${name}
+    COMMAND sh -c "mkdir -p '${folder}' && cp '$<TARGET_FILE:${name}>' '$<TARGET_FILE:standin>' '${LUMAQUILL_CLANG_EXE}' '${folder}/' && sh '${LUMAQUILL_WINE_RUN}' '${folder}/${name}.exe'")
+  set_tests_properties(clang_exe.${name} PROPERTIES TIMEOUT 600 RESOURCE_LOCK desktop FIXTURES_REQUIRED wine
+    REQUIRED_FILES ${LUMAQUILL_CLANG_EXE} ENVIRONMENT "${LUMAQUILL_WINE_ENV}"
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\." FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
+endforeach()

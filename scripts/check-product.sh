@@ -1,6 +1,6 @@
 #!/bin/sh
 # Checks the shipped executable: a 32-bit GUI program for i386, marked for
-# Windows 4.0 (95 and NT 4 on), that imports no function outside the
+# Windows 4.0 (98 and NT 4 on), that imports no function outside the
 # reviewed list in scripts/allowed-imports.txt. Prints what it found.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)

@@ -3,8 +3,8 @@
 
 const char *const TargetTable[3] = {
     "J-\x83\x60\x83\x83\x83\x62\x83\x67",                 /* Ｊチャット */
-    "\x83\x54\x83\x93\x83\x8A\x83\x49\x81\x40\x83\x60\x83\x62"
-    "\x83\x67\x81\x45\x83\x60\x83\x83\x83\x62\x83\x67",  /* サンリオ チットチャット */
+    ("\x83\x54\x83\x93\x83\x8A\x83\x49\x81\x40\x83\x60\x83\x62"
+     "\x83\x67\x81\x45\x83\x60\x83\x83\x83\x62\x83\x67"), /* サンリオ チットチャット */
     "gracevil",                                          /* HabitatⅡVer2 */
 };
 
@@ -17,8 +17,8 @@ static void RaiseClient(HWND client)
 
 typedef BOOL (WINAPI *IsHungAppWindowFunction)(HWND window);
 
-/* Windows 2000 and later can tell us a client has stopped answering; the
- * Windows 95 and NT 4 family cannot, and the program must still load there,
+/* Windows 2000 and later can tell us a client has stopped answering;
+ * Windows 98, Me and NT 4 cannot, and the program must still load there,
  * so the call is looked up rather than imported. Without it a hung client
  * is held off by the bounded wait alone. */
 static int ClientIsHung(HWND client)
