@@ -32,10 +32,14 @@ mkdir -p "$(dirname "$root")"
 # tree only: with WINEDLLPATH a console program starts but a window does not,
 # as the display driver's Unix half is looked up next to the PE file. The
 # i386 package is unpacked, not installed, so no i386 Linux library comes in.
+copy_dlls='cd /tmp && apt-get download -q libwine:i386 &&
+    dpkg-deb -x libwine_*_i386.deb libwine-i386 &&
+    cp -r libwine-i386/usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/x86_64-linux-gnu/wine/ &&
+    rm -rf libwine*'
 mmdebstrap --variant=apt --architectures=amd64,i386 \
     --include=wine64,locales,fonts-vlgothic \
     --customize-hook='echo "ja_JP.UTF-8 UTF-8" >"$1/etc/locale.gen" && chroot "$1" locale-gen' \
-    --customize-hook='chroot "$1" sh -c "cd /tmp && apt-get download -q libwine:i386 && dpkg-deb -x libwine_*_i386.deb /tmp/libwine-i386 && cp -r /tmp/libwine-i386/usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/x86_64-linux-gnu/wine/ && rm -rf /tmp/libwine*"' \
+    --customize-hook="chroot \"\$1\" sh -c '$copy_dlls'" \
     --customize-hook='chroot "$1" apt-get clean' \
     trixie "$root" http://deb.debian.org/debian >&2
 [ -f "$root/usr/lib/x86_64-linux-gnu/wine/i386-windows/kernel32.dll" ] || {

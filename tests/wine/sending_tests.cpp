@@ -302,12 +302,22 @@ TEST_F(SendPass, AClientIdleForLongIsNotTakenForHung)
 
 TEST_F(SendPass, OnlyTheTextActuallyCopiedIsSent)
 {
+    // A box that reports 3 bytes more than it copies: what lies past the
+    // copied text is no line of the user's, empty or otherwise.
+    const char *const texts[] = {"abc", "abc\r\n"};
     StandIn client;
     ASSERT_TRUE(client.Window());
     lengthOverstatedBy = 3;
-    Type("abc");
-    SendText();
-    EXPECT_EQ(client.Rows(), DeliveredRows({"abc"})) << "no blank line the user never typed";
+    size_t seen = 0;
+    for (const char *text : texts) {
+        SCOPED_TRACE(Hex(text));
+        Type(text);
+        SendText();
+        std::vector<std::string> rows = client.Rows();
+        EXPECT_EQ(std::vector<std::string>(rows.begin() + static_cast<long>(seen), rows.end()), DeliveredRows({"abc"}))
+            << "no line the user never typed";
+        seen = rows.size();
+    }
 }
 
 // Uses up this 32-bit process's address space, then what is left in its

@@ -32,7 +32,8 @@ protected:
         HMENU popup = GetSubMenu(GetMenu(mainWindow), 0);
         SendMessageA(mainWindow, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
         std::vector<int> marks;
-        for (int id : {command::kHabitat, command::kJChat, command::kChitChat, command::kEraseAfterSend, command::kAlwaysOnTop})
+        for (int id : {command::kHabitat, command::kJChat, command::kChitChat, command::kEraseAfterSend,
+                       command::kAlwaysOnTop})
             marks.push_back((GetMenuState(popup, static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED) ? 1 : 0);
         return marks;
     }
