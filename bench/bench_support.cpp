@@ -12,19 +12,6 @@ namespace bench {
 
 static const UINT kSyncMessage = WM_APP + 1; // the stand-in logs it as SYNC
 
-double NowMicroseconds()
-{
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    // Whole seconds and the rest apart, as the stand-in does, so that large
-    // counter values lose no precision.
-    return static_cast<double>(now.QuadPart / frequency.QuadPart) * 1e6 +
-           static_cast<double>(now.QuadPart % frequency.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
 void PumpMessages()
 {
     MSG message;

@@ -17,9 +17,7 @@
 
 namespace bench {
 
-// QueryPerformanceCounter in microseconds. The stand-in stamps its log with
-// the same counter, so our times and its times can be subtracted.
-double NowMicroseconds();
+using ::NowMicroseconds; // the tests' clock, shared with the stand-in
 
 // Runs the messages of our own windows while we wait, as a user's program
 // would, so nothing of ours holds up a window that sends to us.

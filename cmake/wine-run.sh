@@ -56,6 +56,11 @@ in_root() {
             XAUTHORITY="$LQ_XAUTH" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@"' sh "$@"
 }
 
+# What we make for the programs belongs to whoever called us through sudo.
+give_to_caller() {
+    [ -z "${SUDO_UID:-}" ] || chown "$SUDO_UID:$SUDO_GID" "$@"
+}
+
 start_display() {
     if [ -n "${LUMAQUILL_DISPLAY:-}" ]; then
         display="$LUMAQUILL_DISPLAY"
@@ -97,9 +102,8 @@ fi
 exec 9>"$state/lock"
 flock 9
 start_display
-[ -n "${SUDO_UID:-}" ] && chown "$SUDO_UID:$SUDO_GID" "$state"
 mkdir -p "$state/prefix"
-[ -n "${SUDO_UID:-}" ] && chown "$SUDO_UID:$SUDO_GID" "$state/prefix"
+give_to_caller "$state" "$state/prefix"
 in_root /usr/lib/wine/wineserver -p60 </dev/null >/dev/null 2>&1
 if [ ! -f "$state/prefix/system.reg" ]; then
     in_root /usr/lib/wine/wine64 wineboot -i </dev/null >"$state/wineboot.log" 2>&1
@@ -110,7 +114,7 @@ exec 9>&-
 [ "$#" -gt 0 ] || exit 0
 out=$(mktemp "$state/out.XXXXXX")
 err=$(mktemp "$state/err.XXXXXX")
-[ -n "${SUDO_UID:-}" ] && chown "$SUDO_UID" "$out" "$err"
+give_to_caller "$out" "$err"
 in_root /usr/lib/wine/wine64 "$@" </dev/null >"$out" 2>"$err"
 status=$?
 cat "$out"

@@ -45,9 +45,10 @@ def main():
         exe_bytes = program.read()
     entries = [(folder + "/lumaquill.exe", exe_bytes), (folder + "/readme.txt", guide_bytes(guide))]
     path = os.path.join(outdir, name)
+    stamp = entry_time()
     with zipfile.ZipFile(path + ".new", "w") as archive:
         for entry, data in entries:
-            info = zipfile.ZipInfo(entry, date_time=entry_time())
+            info = zipfile.ZipInfo(entry, date_time=stamp)
             info.compress_type = zipfile.ZIP_DEFLATED
             info.create_system = 0  # MS-DOS: plain files, as Windows' own zips have them
             info.external_attr = 0x20  # archive bit

@@ -58,13 +58,10 @@ def main():
     check("the zip's exe is the shipping build, byte for byte", exe_entry == shipping)
 
     try:
-        text = guide.decode("cp932")
-        decoded = True
-    except UnicodeDecodeError as error:
-        text, decoded = "", False
-        check("the guide is code page 932", False, str(error))
-    if decoded:
-        check("the guide is code page 932", bool(text))
+        text, error = guide.decode("cp932"), ""
+    except UnicodeDecodeError as problem:
+        text, error = "", str(problem)
+    check("the guide is code page 932", bool(guide) and not error, error or "missing")
     lone = len(re.findall(rb"\r(?!\n)|(?<!\r)\n", guide))
     check("every line of the guide ends in CR LF", lone == 0 and guide.endswith(b"\r\n"), f"{lone} lone breaks")
     for entry in menu_entries(script):

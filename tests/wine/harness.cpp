@@ -31,6 +31,19 @@ std::string TempPath(const std::string &name)
     return path;
 }
 
+double NowMicroseconds()
+{
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    // Whole seconds and the rest apart, as the stand-in does, so that large
+    // counter values lose no precision.
+    return static_cast<double>(now.QuadPart / frequency.QuadPart) * 1e6 +
+           static_cast<double>(now.QuadPart % frequency.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
 bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();

@@ -34,6 +34,9 @@ const DWORD kStalledClientMs = 2000;
 // The folder the test programs, lumaquill.exe and standin.exe are built into.
 std::string BuildFolder();
 std::string TempPath(const std::string &name);
+// QueryPerformanceCounter in microseconds. The stand-in stamps its log with
+// the same counter, so our times and its times can be subtracted.
+double NowMicroseconds();
 bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs = 10000);
 // Waits while keeping our own windows answering.
 void Pause(DWORD ms);
