@@ -7,16 +7,15 @@
 #   wine-run.sh PROGRAM [ARGS...]   run it; its output and exit code are its own
 #   wine-run.sh --stop              end the wineserver and the display
 #
+# It runs as whoever calls it: bubblewrap enters the root in namespaces of
+# its own, which go with the program, also when a test is killed. Only
+# making the root needs root, and that is an install step.
+#
 # CTest waits until every process holding the test's output has let go, and
 # Wine's helper processes (wineserver, services, explorer) would hold it for
 # as long as they live. So the display and the wineserver are started once,
 # detached from our streams, and the program's output goes through files
 # that are printed after it ends.
-#
-# Every call enters the root in a mount namespace of its own: the mounts it
-# needs go away with the last process in it, also when a test is killed. The
-# wineserver keeps its namespace until it ends, which --stop (or its own
-# short persistence) sees to.
 #
 # LUMAQUILL_DISPLAY, when set, is an X display to use instead of a private
 # one (the run command's, on the user's own screen); XAUTHORITY goes with it.
@@ -24,42 +23,45 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(dirname "$here")
 state="${LUMAQUILL_WINE_STATE:-$(pwd)/wine}"
-mkdir -p "$state"
+root="${LUMAQUILL_WINE_ROOT:-/var/cache/lumaquill/wine-root}"
+mkdir -p "$state/tmp"
 state=$(cd "$state" && pwd)
+# Relative paths keep their meaning when the caller stands in a folder we bind.
+cwd=$(pwd)
+case "$cwd" in "$top" | "$top"/* | "$state" | "$state"/*) ;; *) cwd=/ ;; esac
 
-if [ "$(id -u)" -ne 0 ]; then
-    # Entering the root takes root; the programs themselves run as the caller.
-    exec sudo --preserve-env=LUMAQUILL_WINE_STATE,LUMAQUILL_WINE_ROOT,LUMAQUILL_DISPLAY,XAUTHORITY,WINEDEBUG \
-        sh "$0" "$@"
+if [ ! -f "$root/.lumaquill-root" ]; then
+    echo "wine-run: no Wine root in $root; make it once with: sh $top/scripts/wine-root.sh" >&2
+    exit 1
 fi
-root=$(sh "$top/scripts/wine-root.sh") || exit 1
-
-# Runs a Wine command inside the root, as the user who called us through sudo.
-in_root() {
-    LQ_ROOT="$root" LQ_TOP="$top" LQ_STATE="$state" LQ_DISPLAY="$display" LQ_XAUTH="${xauthority:-}" LQ_PWD="$(pwd)" \
-    unshare --mount --propagation private sh -c '
-        set -e
-        mount -t proc proc "$LQ_ROOT/proc"
-        mount --rbind /sys "$LQ_ROOT/sys"
-        mount --rbind /dev "$LQ_ROOT/dev"
-        for dir in "$LQ_TOP" "$LQ_STATE" /tmp/.X11-unix; do
-            [ -d "$dir" ] || continue
-            mkdir -p "$LQ_ROOT$dir"
-            mount --bind "$dir" "$LQ_ROOT$dir"
-        done
-        user=""
-        [ -n "${SUDO_UID:-}" ] && [ "$SUDO_UID" != 0 ] && user="setpriv --reuid=$SUDO_UID --regid=$SUDO_GID --clear-groups"
-        # Relative paths keep their meaning when the caller stands in a folder we bound.
-        [ -d "$LQ_ROOT$LQ_PWD" ] || LQ_PWD=/
-        exec chroot "$LQ_ROOT" $user env -i -C "$LQ_PWD" PATH=/usr/bin:/bin HOME="$LQ_STATE" LC_ALL=ja_JP.UTF-8 \
-            WINEPREFIX="$LQ_STATE/prefix" WINEDEBUG="${WINEDEBUG:--all}" DISPLAY="$LQ_DISPLAY" \
-            XAUTHORITY="$LQ_XAUTH" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@"' sh "$@"
+# Every call stands on the same folder of the state as its "/", shares the
+# state's /tmp, where Wine keeps the wineserver's socket, and sees the root's
+# system read-only. The same "/" matters: the wineserver hands each program
+# its current folder as a handle it opened in its own call, and only a "/"
+# that is the same folder lets the program find that folder's path again.
+sandbox() {
+    bwrap --die-with-parent --bind "$state/fs" / \
+        --ro-bind "$root/usr" /usr --ro-bind "$root/etc" /etc --ro-bind "$root/var" /var \
+        --proc /proc --dev /dev --ro-bind /sys /sys --bind "$state/tmp" /tmp \
+        --bind-try /tmp/.X11-unix /tmp/.X11-unix --bind "$top" "$top" --bind "$state" "$state" \
+        --chdir "$cwd" \
+        /usr/bin/env -i PATH=/usr/bin HOME="$state" LC_ALL=ja_JP.UTF-8 \
+        WINEPREFIX="$state/prefix" WINEDEBUG="${WINEDEBUG:--all}" DISPLAY="$display" \
+        XAUTHORITY="${xauthority:-}" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@"
 }
+# The root is merged-/usr: its top-level program folders are links into usr.
+mkdir -p "$state/fs"
+for dir in bin lib lib64 sbin; do
+    [ -L "$state/fs/$dir" ] || ln -s "usr/$dir" "$state/fs/$dir"
+done
 
-# What we make for the programs belongs to whoever called us through sudo.
-give_to_caller() {
-    [ -z "${SUDO_UID:-}" ] || chown "$SUDO_UID:$SUDO_GID" "$@"
-}
+# Where the kernel allows no namespaces to an ordinary user, say so at once.
+display=""
+if ! sandbox /usr/bin/true 2>/dev/null; then
+    echo "wine-run: bubblewrap cannot enter $root: this kernel refuses user namespaces to $(id -un)" \
+        "(allow them: sysctl kernel.unprivileged_userns_clone=1 user.max_user_namespaces=15000)" >&2
+    exit 1
+fi
 
 start_display() {
     if [ -n "${LUMAQUILL_DISPLAY:-}" ]; then
@@ -84,17 +86,13 @@ start_display() {
     display=":$(cat "$state/display")"
 }
 
-stop() {
+if [ "${1:-}" = "--stop" ]; then
     display=":0"
-    in_root /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
+    sandbox /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
     if [ -f "$state/xvfb.pid" ]; then
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
         rm -f "$state/xvfb.pid" "$state/display"
     fi
-}
-
-if [ "${1:-}" = "--stop" ]; then
-    stop
     exit 0
 fi
 
@@ -102,11 +100,9 @@ fi
 exec 9>"$state/lock"
 flock 9
 start_display
-mkdir -p "$state/prefix"
-give_to_caller "$state" "$state/prefix"
-in_root /usr/lib/wine/wineserver -p60 </dev/null >/dev/null 2>&1
+sandbox /usr/lib/wine/wineserver -p60 </dev/null >/dev/null 2>&1
 if [ ! -f "$state/prefix/system.reg" ]; then
-    in_root /usr/lib/wine/wine64 wineboot -i </dev/null >"$state/wineboot.log" 2>&1
+    sandbox /usr/lib/wine/wine64 wineboot -i </dev/null >"$state/wineboot.log" 2>&1
 fi
 flock -u 9
 exec 9>&-
@@ -114,8 +110,7 @@ exec 9>&-
 [ "$#" -gt 0 ] || exit 0
 out=$(mktemp "$state/out.XXXXXX")
 err=$(mktemp "$state/err.XXXXXX")
-give_to_caller "$out" "$err"
-in_root /usr/lib/wine/wine64 "$@" </dev/null >"$out" 2>"$err"
+sandbox /usr/lib/wine/wine64 "$@" </dev/null >"$out" 2>"$err"
 status=$?
 cat "$out"
 cat "$err" >&2

@@ -6,7 +6,7 @@
 set -eu
 packages="cmake ninja-build g++ clang-14 lld libclang-rt-14-dev googletest libbenchmark-dev python3
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-mmdebstrap xvfb xauth x11-utils imagemagick util-linux xxd file"
+mmdebstrap bubblewrap xvfb xauth x11-utils imagemagick util-linux xxd file"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing="$missing $p"
