@@ -2,15 +2,12 @@
  * classes, shows a row of child windows whose eighth is an input field, and
  * shows every line that arrives there with Enter in a transcript. With --log
  * it also writes each text and key message its children receive to a file,
- * so a test or a person can see exactly what was typed and when.
+ * in the format chat_clients.h gives, so a test or a person can see exactly
+ * what was typed, when, and whether the stand-in was in front as it came.
  *
  *   standin [--target 0|1|2] [--children N] [--log FILE] [--hang SECONDS]
  *
- * Log records, one a line:  <microseconds> <child> <what> <wParam> <lParam> <bytes>
- * where child counts from 1 in sibling order, bytes is the hex of a text
- * (or "-"), and what is SETTEXT, KEYDOWN, KEYUP, CHAR, SYSKEYDOWN, SYSKEYUP,
- * SYSCHAR, LINE (Enter taken: the line that was sent) or SYNC (a test's
- * marker, posted after its messages, so it knows the queue behind it is done).
+ * --hang makes the first text that arrives hold the stand-in that long.
  */
 #include <windows.h>
 #include <stdlib.h>
@@ -18,9 +15,7 @@
 
 #include "chat_clients.h"
 
-static const int kFieldChild = 8;
 static const int kTranscriptChild = 1;
-static const UINT kSyncMessage = WM_APP + 1;
 
 static HANDLE logFile = INVALID_HANDLE_VALUE;
 static int hangSeconds;
@@ -28,7 +23,7 @@ static int childCount = 9;
 static HWND children[64];
 static WNDPROC childProcs[64];
 static int typingOurselves; /* our own SetWindowText calls are not arrivals */
-static LARGE_INTEGER clockFrequency;
+static HWND clientWindow;
 
 struct MessageName { UINT message; const char *name; };
 static const MessageName kRecorded[] = {
@@ -69,14 +64,6 @@ static char *AppendBytes(char *out, const char *bytes, size_t length)
     return out;
 }
 
-static unsigned long long NowMicroseconds(void)
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return (unsigned long long)(now.QuadPart / clockFrequency.QuadPart) * 1000000ULL
-         + (unsigned long long)(now.QuadPart % clockFrequency.QuadPart) * 1000000ULL / clockFrequency.QuadPart;
-}
-
 static void Record(int child, const char *what, WPARAM wParam, LPARAM lParam, const char *bytes, size_t length)
 {
     if (logFile == INVALID_HANDLE_VALUE)
@@ -85,7 +72,7 @@ static void Record(int child, const char *what, WPARAM wParam, LPARAM lParam, co
     if (!record)
         return;
     char *out = record;
-    out = AppendNumber(out, NowMicroseconds(), 10);
+    out = AppendNumber(out, ClockMicroseconds(), 10);
     *out++ = ' ';
     out = AppendNumber(out, (unsigned)child, 10);
     *out++ = ' ';
@@ -94,6 +81,8 @@ static void Record(int child, const char *what, WPARAM wParam, LPARAM lParam, co
     out = AppendNumber(out, (unsigned long long)wParam, 16);
     *out++ = ' ';
     out = AppendNumber(out, (unsigned long long)(ULONG_PTR)lParam, 16);
+    *out++ = ' ';
+    *out++ = GetForegroundWindow() == clientWindow ? '1' : '0';
     *out++ = ' ';
     out = AppendBytes(out, bytes, length);
     *out++ = '\r';
@@ -207,27 +196,12 @@ static LRESULT CALLBACK ClientProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-static int ArgumentNumber(int i, int fallback)
-{
-    return i < __argc ? atoi(__argv[i]) : fallback;
-}
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
 {
-    int target = 0;
-    const char *logPath = NULL;
-    QueryPerformanceFrequency(&clockFrequency);
-
-    for (int i = 1; i < __argc; i++) {
-        if (!strcmp(__argv[i], "--target"))
-            target = ArgumentNumber(++i, 0);
-        else if (!strcmp(__argv[i], "--children"))
-            childCount = ArgumentNumber(++i, childCount);
-        else if (!strcmp(__argv[i], "--log") && i + 1 < __argc)
-            logPath = __argv[++i];
-        else if (!strcmp(__argv[i], "--hang"))
-            hangSeconds = ArgumentNumber(++i, 0);
-    }
+    int target = ArgumentNumber(__argc, __argv, "--target", 0);
+    const char *logPath = ArgumentText(__argc, __argv, "--log");
+    childCount = ArgumentNumber(__argc, __argv, "--children", childCount);
+    hangSeconds = ArgumentNumber(__argc, __argv, "--hang", 0);
     if (target < 0 || target > 2)
         target = 0;
     if (childCount < 0)
@@ -251,14 +225,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
 
     char title[128] = "Stand-in chat client - ";
     strcat(title, kChatClientClasses[target]);
-    HWND window = CreateWindowExA(0, kChatClientClasses[target], title, WS_OVERLAPPEDWINDOW,
-                                  330, 0, 460, 320, NULL, NULL, instance, NULL);
-    if (!window)
+    clientWindow = CreateWindowExA(0, kChatClientClasses[target], title, WS_OVERLAPPEDWINDOW,
+                                   330, 0, 460, 320, NULL, NULL, instance, NULL);
+    if (!clientWindow)
         return 1;
-    CreateChildren(window, instance);
-    LayoutClient(window);
-    ShowWindow(window, showState);
-    UpdateWindow(window);
+    CreateChildren(clientWindow, instance);
+    LayoutClient(clientWindow);
+    ShowWindow(clientWindow, showState);
+    UpdateWindow(clientWindow);
 
     MSG message;
     while (GetMessageA(&message, NULL, 0, 0) > 0) {

@@ -8,11 +8,18 @@ const char *const TargetTable[3] = {
     "gracevil",                                          /* HabitatⅡVer2 */
 };
 
-/* Bring the client to the front without waiting on it: a client that has
- * stopped answering would otherwise hold our window frozen until it recovers. */
-static void RaiseClient(HWND client)
+/* The client is raised from our own thread, so that the right to take the
+ * foreground, which the user's click on Send gave us, passes to it: asked to
+ * raise itself, it would be refused activation. Raising another thread's
+ * window waits on that thread, so a client that does not answer within the
+ * bound is left alone rather than allowed to freeze our window. */
+static int RaiseClient(HWND client)
 {
-    SetWindowPos(client, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
+    DWORD_PTR answer;
+    if (!SendMessageTimeoutA(client, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kClientTimeoutMs, &answer))
+        return 0;
+    BringWindowToTop(client);
+    return 1;
 }
 
 typedef BOOL (WINAPI *IsHungAppWindowFunction)(HWND window);
@@ -45,7 +52,10 @@ void DeliverLine(const char *line)
      * now is dropped rather than typed late or twice. */
     if (ClientIsHung(client))
         return;
-    RaiseClient(client);
+    /* A client that did not answer gets no line either: typed late it might
+     * arrive out of order, or behind a line the user sends again. */
+    if (!RaiseClient(client))
+        return;
     Sleep(kFocusDelayMs);
 
     /* A window without an input field where we expect one is not a client we

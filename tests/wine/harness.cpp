@@ -6,8 +6,6 @@
 #include <fstream>
 #include <sstream>
 
-static const UINT kSyncMessage = WM_APP + 1;
-
 std::string BuildFolder()
 {
     char path[MAX_PATH];
@@ -33,15 +31,7 @@ std::string TempPath(const std::string &name)
 
 double NowMicroseconds()
 {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    // Whole seconds and the rest apart, as the stand-in does, so that large
-    // counter values lose no precision.
-    return static_cast<double>(now.QuadPart / frequency.QuadPart) * 1e6 +
-           static_cast<double>(now.QuadPart % frequency.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(ClockMicroseconds());
 }
 
 bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs)
@@ -195,7 +185,8 @@ std::vector<Record> ReadStandInLog(const std::string &path)
         std::istringstream fields(line);
         Record r;
         std::string bytes;
-        if (fields >> r.microseconds >> r.child >> r.what >> std::hex >> r.wParam >> r.lParam >> bytes) {
+        if (fields >> r.microseconds >> r.child >> r.what >> std::hex >> r.wParam >> r.lParam >> std::dec >> r.front >>
+            bytes) {
             r.bytes = Unhex(bytes);
             records.push_back(r);
         }
@@ -238,9 +229,10 @@ std::vector<std::string> DeliveredRows(const std::vector<std::string> &lines)
 {
     std::vector<std::string> rows;
     for (const std::string &line : lines) {
-        rows.push_back("8 SETTEXT 0 0 " + Hex(line));
-        rows.push_back("8 KEYDOWN D 1C0001 -");
-        rows.push_back("8 LINE D 1C0001 " + Hex(line));
+        const std::string field = std::to_string(kFieldChild);
+        rows.push_back(field + " SETTEXT 0 0 " + Hex(line));
+        rows.push_back(field + " KEYDOWN D 1C0001 -");
+        rows.push_back(field + " LINE D 1C0001 " + Hex(line));
     }
     return rows;
 }

@@ -34,8 +34,8 @@ const DWORD kStalledClientMs = 2000;
 // The folder the test programs, lumaquill.exe and standin.exe are built into.
 std::string BuildFolder();
 std::string TempPath(const std::string &name);
-// QueryPerformanceCounter in microseconds. The stand-in stamps its log with
-// the same counter, so our times and its times can be subtracted.
+// The stand-in's clock (ClockMicroseconds), so our times and its stamps can
+// be subtracted.
 double NowMicroseconds();
 bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs = 10000);
 // Waits while keeping our own windows answering.
@@ -68,8 +68,10 @@ struct Record {
     std::string what;
     unsigned long long wParam;
     unsigned long long lParam;
+    int front;         // 1 when the stand-in was the foreground window
     std::string bytes; // the text itself, decoded from hex
     // "<child> <what> <wParam> <lParam> <text as hex>", without the time
+    // and the foreground mark
     std::string Row() const;
 };
 

@@ -222,6 +222,12 @@ TEST(RealInput, ClickOnSendTypesTheLines)
     ClickAt(program.Button());
     ASSERT_TRUE(WaitUntil([&] { return client.Rows().size() >= 6; }, 10000));
     EXPECT_EQ(client.Rows(), DeliveredRows({"\x82\xa0", "clicked"}));
+    // The click gave the program the foreground; each line passes it on.
+    for (const Record &r : client.Records()) {
+        if (r.what == "SETTEXT") {
+            EXPECT_EQ(r.front, 1) << "line " << r.bytes << " arrived with the client behind the program";
+        }
+    }
 }
 
 TEST(RealInput, CtrlQWithTheMainWindowFocusedExits)
