@@ -77,26 +77,14 @@ if(LUMAQUILL_TESTS)
   include(${CMAKE_CURRENT_LIST_DIR}/wine-tests.cmake)
 endif()
 
-# Benchmarks that bench/run.sh runs under Wine: the cost of each typed line,
-# start-up next to the minimal window, and memory over many passes. Tools,
-# not product code: they may use the C++ runtime.
+# Benchmarks that bench/run.sh runs under Wine: the exe we ship, measured
+# from outside, beside the floor programs it is compared with.
 if(LUMAQUILL_TESTS)
-  add_library(bench_support STATIC bench/bench_support.cpp)
-  target_link_libraries(bench_support PUBLIC wine_harness)
-  function(lumaquill_bench name)
-    add_executable(${name} bench/${name}.cpp)
-    target_link_libraries(${name} PRIVATE bench_support ${ARGN})
-    target_link_options(${name} PRIVATE -static)
-    add_dependencies(${name} lumaquill standin minimal_window)
-  endfunction()
-  lumaquill_bench(line_cost lumaquill_core)
-  lumaquill_bench(start_cost)
-  lumaquill_bench(memory_use psapi)
-  # Starts as the program does, with its resources, reading the clock
-  # between the calls; start_cost runs it to tell where start-up time goes.
-  add_executable(start_steps WIN32 bench/start_steps.cpp src/resources/lumaquill.rc)
-  target_link_libraries(start_steps PRIVATE bench_support lumaquill_window)
-  target_include_directories(start_steps PRIVATE ${LUMAQUILL_RESOURCE_INCLUDES})
-  target_link_options(start_steps PRIVATE -static)
-  add_dependencies(start_cost start_steps)
+  add_executable(floor_sender WIN32 bench/floor_sender.cpp)
+  target_include_directories(floor_sender PRIVATE tools)
+  lumaquill_windows_binary(floor_sender)
+  add_executable(exe_bench bench/exe_bench.cpp)
+  target_link_libraries(exe_bench PRIVATE wine_harness psapi)
+  target_link_options(exe_bench PRIVATE -static)
+  add_dependencies(exe_bench lumaquill standin minimal_window floor_sender)
 endif()

@@ -106,7 +106,7 @@ static BOOL BringToFront(HWND window)
 
 int main(void)
 {
-    HWND client = WaitForWindow(kChatClientClasses[0], 8);
+    HWND client = WaitForWindow(kChatClientClasses[0], kFieldChild);
     HWND program = WaitForWindow("Lumaquill", 2);
     if (!client || !program)
         return 1;

@@ -99,38 +99,27 @@ Process::~Process()
     }
 }
 
-struct WindowSearch {
-    DWORD processId;
-    const char *className;
-    HWND found;
-};
-
-static BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
+HWND VisibleWindowOf(DWORD processId, const char *className)
 {
-    WindowSearch *search = reinterpret_cast<WindowSearch *>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[256];
-    if (owner == search->processId && GetClassNameA(window, className, sizeof className) &&
-        !std::strcmp(className, search->className) && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
+    HWND window = NULL;
+    while ((window = FindWindowExA(NULL, window, className, NULL)) != NULL) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window))
+            return window;
     }
-    return TRUE;
+    return NULL;
 }
 
 HWND Process::FindWindowOfClass(const char *className, DWORD timeoutMs) const
 {
-    WindowSearch search = {info_.dwProcessId, className, NULL};
+    HWND found = NULL;
     if (!Started())
         return NULL;
     // Until its loop first waits for input, a program may still be making windows.
     WaitForInputIdle(info_.hProcess, timeoutMs);
-    WaitUntil([&] {
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != NULL;
-    }, timeoutMs);
-    return search.found;
+    WaitUntil([&] { return (found = VisibleWindowOf(info_.dwProcessId, className)) != NULL; }, timeoutMs);
+    return found;
 }
 
 DWORD Process::WaitForExit(DWORD timeoutMs)

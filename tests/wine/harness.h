@@ -42,6 +42,9 @@ bool WaitUntil(const std::function<bool()> &done, DWORD timeoutMs = 10000);
 void Pause(DWORD ms);
 std::string Hex(const std::string &bytes);
 
+// The visible top-level window of a class that a process owns, or NULL.
+HWND VisibleWindowOf(DWORD processId, const char *className);
+
 // A child process that is ended, if still running, when the test is over.
 class Process {
 public:
