@@ -101,8 +101,10 @@ exec 9>"$state/lock"
 flock 9
 start_display
 sandbox /usr/lib/wine/wineserver -p60 </dev/null >/dev/null 2>&1
-if [ ! -f "$state/prefix/system.reg" ]; then
-    sandbox /usr/lib/wine/wine64 wineboot -i </dev/null >"$state/wineboot.log" 2>&1
+# The wineserver writes the prefix's registry files only later, so the stamp
+# tells a second caller that the prefix is made, not their presence.
+if [ ! -f "$state/prefix/.made" ]; then
+    sandbox /usr/lib/wine/wine64 wineboot -i </dev/null >"$state/wineboot.log" 2>&1 && touch "$state/prefix/.made"
 fi
 flock -u 9
 exec 9>&-

@@ -46,7 +46,8 @@ run "$bin/demo.exe" >/dev/null 2>&1 || status=$?
 shot="$bin/screenshot.png"
 import -display ":$(cat "$LUMAQUILL_WINE_STATE/display")" -window root -crop 800x330+0+0 +repage "$shot"
 echo "The stand-in chat client received:"
-awk '$3 == "LINE" { print $6 }' "$log" | while read -r hex; do
+# The text is the seventh field of a LINE record (tools/chat_clients.h).
+awk '$3 == "LINE" { print $7 }' "$log" | while read -r hex; do
     printf '  %s\n' "$(printf '%s' "$hex" | xxd -r -p | iconv -f CP932 -t UTF-8)"
 done
 echo "Screenshot: $shot"
