@@ -69,19 +69,23 @@ std::vector<double> LineCosts(const std::vector<Record> &records, size_t from)
     return costs;
 }
 
+// How many lines the stand-in took with Enter since record `from`.
+size_t LinesTaken(const std::vector<Record> &records, size_t from)
+{
+    size_t taken = 0;
+    for (size_t i = from; i < records.size(); i++)
+        taken += records[i].what == "LINE";
+    return taken;
+}
+
 // Waits, without touching the sender, until the stand-in has taken `count`
 // lines since record `from`; gives every record so far.
 std::vector<Record> WaitForLines(StandIn &client, size_t from, size_t count)
 {
     std::vector<Record> records;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Pause(500)) {
-        records = client.Records();
-        size_t taken = 0;
-        for (size_t i = from; i < records.size(); i++)
-            taken += records[i].what == "LINE";
-        if (taken >= count)
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Pause(500))
+        if (LinesTaken(records = client.Records(), from) >= count)
             break;
-    }
     return records;
 }
 
@@ -213,9 +217,7 @@ bool MemoryUse(int idlePasses, int clientPasses)
     }
     Pause(1000);
     double end = PrivateKib(process);
-    size_t taken = 0;
-    for (const Record &r : client.Records())
-        taken += r.what == "LINE";
+    size_t taken = LinesTaken(client.Records(), 0);
     CloseHandle(process);
     std::printf("private KiB: %.0f after start, %.0f after %d passes with no client, %.0f after %d into the "
                 "stand-in (%zu lines taken)\n", start, idle, idlePasses, end, clientPasses, taken);

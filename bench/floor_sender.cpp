@@ -15,12 +15,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         if (!client)
             return 1;
         BringWindowToTop(client);
-        Sleep(500);
+        Sleep(kLineWaitMs);
         HWND field = GetWindow(client, GW_CHILD);
         for (int step = 1; step < kFieldChild; step++)
             field = GetWindow(field, GW_HWNDNEXT);
         SendMessageA(field, WM_SETTEXT, 0, (LPARAM)__argv[i]);
-        PostMessageA(field, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        PostMessageA(field, WM_KEYDOWN, VK_RETURN, kEnterKeyLParam);
     }
     return 0;
 }

@@ -22,6 +22,13 @@ static const char *const kChatClientClasses[3] = {
  * sibling order; the stand-in's first child is its transcript. */
 static const int kFieldChild = 8;
 
+/* What a sender gives a chat client, in the senders' own words (the program
+ * keeps its own copy): half a second to settle after it is raised before a
+ * line is typed, then the line's Enter key-down with this key data (repeat
+ * count 1, scan code 0x1C, the key up before). */
+static const DWORD kLineWaitMs = 500;
+static const LPARAM kEnterKeyLParam = 0x001C0001;
+
 /* Posted to the stand-in's window by whoever reads its log: it is logged as
  * SYNC with the wParam it came with, after everything queued before it. */
 static const UINT kSyncMessage = WM_APP + 1;

@@ -1,8 +1,6 @@
 #include "harness.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -217,11 +215,13 @@ std::vector<std::string> StandIn::Rows()
 std::vector<std::string> DeliveredRows(const std::vector<std::string> &lines)
 {
     std::vector<std::string> rows;
+    std::ostringstream key; // Enter and its key data, as the log writes them
+    key << std::hex << std::uppercase << VK_RETURN << ' ' << kEnterKeyLParam;
+    const std::string field = std::to_string(kFieldChild);
     for (const std::string &line : lines) {
-        const std::string field = std::to_string(kFieldChild);
         rows.push_back(field + " SETTEXT 0 0 " + Hex(line));
-        rows.push_back(field + " KEYDOWN D 1C0001 -");
-        rows.push_back(field + " LINE D 1C0001 " + Hex(line));
+        rows.push_back(field + " KEYDOWN " + key.str() + " -");
+        rows.push_back(field + " LINE " + key.str() + " " + Hex(line));
     }
     return rows;
 }

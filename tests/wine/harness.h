@@ -25,9 +25,6 @@ const int kAlwaysOnTop = 40005;
 const int kSend = 40006;
 } // namespace command
 
-// Each line delivered to an open client is typed half a second after the
-// client was raised, so it has settled.
-const DWORD kLineWaitMs = 500;
 // The longest a client that stopped answering may hold one line.
 const DWORD kStalledClientMs = 2000;
 
