@@ -1,7 +1,7 @@
 // The resources of the built program, read back from the file through the
 // Windows loader: the menu, the accelerator keys, the strings, the icon and
-// the version record, all of them in Japanese only. Both the 32-bit product
-// beside the tests and, when it has been built, the 64-bit build are read.
+// the version record, all of them in Japanese only. Both the build beside the
+// tests and, when it has been built, the one of the other bitness are read.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,16 +21,18 @@ const WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT); // 0x0411
 
 struct Build {
     const char *label;
-    const char *path; // from the folder the tests are built into
-    bool required;
+    const char *sibling; // its preset's folder, from the one the tests are built into
+    size_t pointerBytes;
+    bool Beside() const { return pointerBytes == sizeof(void *); }
 };
 
 std::ostream &operator<<(std::ostream &out, const Build &build) { return out << build.label; }
 
+// The build of the tests' own bitness is the one beside them and must be
+// there; the other is read from its own preset's folder when it has been built.
 const Build kBuilds[] = {
-    {"i686", "lumaquill.exe", true},
-    // The same sources for x86_64, made by their own preset in a sibling folder.
-    {"x86_64", "..\\win64\\lumaquill.exe", false},
+    {"i686", "..\\win32\\lumaquill.exe", 4},
+    {"x86_64", "..\\win64\\lumaquill.exe", 8},
 };
 
 // One resource's bytes; reads past the end give zero, so callers check the
@@ -108,11 +110,11 @@ protected:
     void SetUp() override
     {
         char full[MAX_PATH];
-        std::string path = BuildFolder() + GetParam().path;
+        std::string path = BuildFolder() + (GetParam().Beside() ? "lumaquill.exe" : GetParam().sibling);
         DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, NULL);
         path_ = length && length < MAX_PATH ? std::string(full, length) : path;
         if (GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            if (!GetParam().required)
+            if (!GetParam().Beside())
                 GTEST_SKIP() << path_ << " has not been built";
             FAIL() << path_ << " is missing";
         }
