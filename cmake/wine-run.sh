@@ -6,6 +6,10 @@
 #   wine-run.sh PROGRAM [ARGS...]   run it; its output and exit code are its own
 #   wine-run.sh --stop              end the wineserver and the display
 #
+# A program Wine could not start is reported as such, with Wine's own words
+# in UTF-8, and never ends with 0; a 32-bit one on a machine that runs no
+# 32-bit code (scripts/which-build.sh) is not even tried.
+#
 # bubblewrap enters the root in namespaces that go with the program, also
 # when a test is killed. The display and the wineserver are started once,
 # apart from our streams, which CTest would otherwise wait on for as long as
@@ -23,9 +27,18 @@ cwd=$(pwd)
 case "$cwd" in "$top" | "$top"/* | "$state" | "$state"/*) ;; *) cwd=/ ;; esac
 # The root is merged-/usr: its top-level program folders are links into usr.
 for dir in bin lib lib64 sbin; do
-    [ -L "$state/fs/$dir" ] || ln -s "usr/$dir" "$state/fs/$dir"
+    # Callers started together race to make these; one making it is enough.
+    [ -L "$state/fs/$dir" ] || ln -s "usr/$dir" "$state/fs/$dir" 2>/dev/null
 done
 xauthority="${XAUTHORITY:-/nonexistent}"
+case $(file -b "${1:-}" 2>/dev/null) in
+"PE32 executable"*)
+    . "$top/scripts/which-build.sh"
+    if [ -n "$no_32bit_why" ]; then
+        echo "wine-run: not starting $1, a 32-bit program: $no_32bit_why" >&2
+        exit 1
+    fi ;;
+esac
 
 # Every call stands on the same folder as its "/": the wineserver hands each
 # program its current folder as a handle opened in the server's own call,
@@ -85,7 +98,15 @@ out=$(mktemp "$state/out.XXXXXX")
 err=$(mktemp "$state/err.XXXXXX")
 sandbox /usr/lib/wine/wine64 "$@" </dev/null >"$out" 2>"$err"
 status=$?
-cat "$out"
-cat "$err" >&2
+# When the loader cannot start a program it hands it to start.exe, whose
+# ShellExecuteEx fails too and says so in code page 932; the loader's own
+# complaints begin "wine: ". The exit status alone may be 0 or 1.
+if grep -q 'ShellExecuteEx' "$out" || grep -q -E '^wine: (failed to open|cannot find|could not load)' "$err"; then
+    echo "wine-run: Wine could not start $1: $(cat "$out" "$err" | iconv -c -f CP932 -t UTF-8 | tr -s '\r\n' '  ' | sed 's/ *$//')" >&2
+    [ "$status" -ne 0 ] || status=1
+else
+    cat "$out"
+    cat "$err" >&2
+fi
 rm -f "$out" "$err"
 exit $status

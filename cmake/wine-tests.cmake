@@ -17,6 +17,23 @@ add_test(NAME wine_stop COMMAND sh ${LUMAQUILL_WINE_RUN} --stop)
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${LUMAQUILL_WINE_ENV}" TIMEOUT 900)
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${LUMAQUILL_WINE_ENV}")
 
+# What the runner says of a program that cannot run: never a pass. A text
+# file is no program Wine can start, and Wine's own words come out in UTF-8
+# (they begin アプリケーション in Japanese). A 32-bit program is not even
+# tried where no 32-bit code runs, as every machine is taken to be here.
+file(WRITE ${CMAKE_BINARY_DIR}/not-a-program.exe "text\n")
+set(LUMAQUILL_32BIT_PROGRAM ${CMAKE_SOURCE_DIR}/build/win32/standin.exe)
+add_test(NAME wine_run.reports_what_wine_could_not_start
+  COMMAND sh -c "sh '${LUMAQUILL_WINE_RUN}' '${CMAKE_BINARY_DIR}/not-a-program.exe'; echo \"exit status $?\"")
+add_test(NAME wine_run.refuses_32bit_where_none_runs
+  COMMAND sh -c "sh '${LUMAQUILL_WINE_RUN}' '${LUMAQUILL_32BIT_PROGRAM}'; echo \"exit status $?\"")
+set_tests_properties(wine_run.reports_what_wine_could_not_start PROPERTIES FIXTURES_REQUIRED wine
+  ENVIRONMENT "${LUMAQUILL_WINE_ENV}"
+  PASS_REGULAR_EXPRESSION "Wine could not start [^\n]*not-a-program.exe: アプリケーション[^\n]*\nexit status [1-9]")
+set_tests_properties(wine_run.refuses_32bit_where_none_runs PROPERTIES FIXTURES_REQUIRED wine
+  ENVIRONMENT "${LUMAQUILL_WINE_ENV};LUMAQUILL_NO_32BIT=1" REQUIRED_FILES ${LUMAQUILL_32BIT_PROGRAM}
+  PASS_REGULAR_EXPRESSION "not starting [^\n]*standin.exe, a 32-bit program: LUMAQUILL_NO_32BIT=1[^\n]*\nexit status [1-9]")
+
 # Starting the program and the stand-in and reading what the stand-in saw;
 # the benchmarks use it too.
 add_library(wine_harness STATIC tests/wine/harness.cpp)

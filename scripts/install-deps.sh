@@ -4,7 +4,7 @@
 # Wine itself is not among them: it runs in a Debian 13 root of its own,
 # which scripts/wine-root.sh makes.
 set -eu
-packages="cmake ninja-build g++ clang-14 lld libclang-rt-14-dev googletest libbenchmark-dev python3
+packages="cmake ninja-build gcc g++ clang-14 lld libclang-rt-14-dev googletest libbenchmark-dev python3
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 mmdebstrap bubblewrap xvfb xauth x11-utils imagemagick util-linux xxd file"
 missing=""

@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -77,15 +78,18 @@ static std::string Unhex(const std::string &hex)
     return out;
 }
 
-Process::Process(const std::string &commandLine)
+Process::Process(const std::string &commandLine) : commandLine_(commandLine)
 {
     ZeroMemory(&info_, sizeof info_);
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     std::string line = commandLine;
-    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info_))
+    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info_)) {
+        // Said here, or a test would see no more than a window that never came.
+        std::fprintf(stderr, "could not start %s: Windows error %lu\n", commandLine.c_str(), GetLastError());
         ZeroMemory(&info_, sizeof info_);
+    }
 }
 
 Process::~Process()
@@ -117,6 +121,10 @@ HWND Process::FindWindowOfClass(const char *className, DWORD timeoutMs) const
     // Until its loop first waits for input, a program may still be making windows.
     WaitForInputIdle(info_.hProcess, timeoutMs);
     WaitUntil([&] { return (found = VisibleWindowOf(info_.dwProcessId, className)) != NULL; }, timeoutMs);
+    DWORD code = STILL_ACTIVE;
+    if (!found && GetExitCodeProcess(info_.hProcess, &code) && code != STILL_ACTIVE)
+        std::fprintf(stderr, "%s ended with exit code 0x%lX before showing a window of class %s\n",
+                     commandLine_.c_str(), code, className);
     return found;
 }
 
@@ -239,7 +247,8 @@ Program::Program(const std::string &arguments)
       button_(NULL)
 {
     // The children are made just after the window shows.
-    WaitUntil([this] { return SecondChild(main_) != NULL; }, 10000);
+    if (main_)
+        WaitUntil([this] { return SecondChild(main_) != NULL; }, 10000);
     box_ = main_ ? GetWindow(main_, GW_CHILD) : NULL;
     button_ = SecondChild(main_);
 }

@@ -58,6 +58,7 @@ public:
     void Kill();
 
 private:
+    std::string commandLine_;
     PROCESS_INFORMATION info_;
 };
 
