@@ -1,6 +1,8 @@
 #!/bin/bash
 # Measures the exe we ship, build/win32/lumaquill.exe, from outside, under
-# Wine 10's WoW64 as the tests run it, and prints every figure as a ratio:
+# Wine 10's WoW64 as the tests run it, and prints every figure as a ratio.
+# Where the kernel runs no 32-bit code, it measures the 64-bit build in its
+# place, next to floor programs built as it is, and says so.
 #
 #   per line   time beyond the 500 ms wait, from the stand-in's stamps, next
 #              to floor_sender.exe, which does only the bare delivery
@@ -12,7 +14,7 @@
 #   cutter     the line cutter's bytes per second next to memchr (native)
 #
 # LUMAQUILL_BENCH_QUICK=1 runs fewer rounds, to try the script out. Raw
-# output goes to build/win32/bench-logs.
+# output goes to build/win32/bench-logs (build/win64/ for the 64-bit build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -23,17 +25,23 @@ else
 fi
 sh scripts/install-deps.sh
 sh scripts/wine-root.sh >/dev/null
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target exe_bench
+. scripts/which-build.sh
+[ -z "$no_32bit_why" ] || echo "Measuring the 64-bit build in place of the 32-bit exe we ship: $no_32bit_why."
+cmake --preset "$lumaquill_build" >/dev/null
+cmake --build --preset "$lumaquill_build" --target exe_bench
 cmake --preset native >/dev/null
 cmake --build --preset native --target lines_bench
 
-win32="$top/build/win32"
-logs="$win32/bench-logs"
+bin="$top/build/$lumaquill_build"
+case $lumaquill_build in
+win32) objdump=i686-w64-mingw32-objdump how=WoW64 ;;
+*) objdump=x86_64-w64-mingw32-objdump how=64-bit ;;
+esac
+logs="$bin/bench-logs"
 mkdir -p "$logs"
-export LUMAQUILL_WINE_STATE="$win32/wine"
+export LUMAQUILL_WINE_STATE="$bin/wine"
 trap 'sh "$top/cmake/wine-run.sh" --stop' EXIT
-bench() { sh "$top/cmake/wine-run.sh" "$win32/exe_bench.exe" "$@"; }
+bench() { sh "$top/cmake/wine-run.sh" "$bin/exe_bench.exe" "$@"; }
 
 echo "== per line ($line_rounds rounds of 20 lines from each sender)"
 bench --line-rounds "$line_rounds" | tee "$logs/line.txt"
@@ -43,8 +51,8 @@ echo "== memory"
 bench --idle-passes "$idle" --client-passes "$client" | tee "$logs/memory.txt"
 echo "== size"
 for exe in lumaquill minimal_window; do
-    echo "RESULT size_$exe $(stat -c %s "$win32/$exe.exe")"
-    echo "imports of $exe.exe: $(i686-w64-mingw32-objdump -p "$win32/$exe.exe" | awk '/DLL Name:/ { printf "%s ", $3 }')"
+    echo "RESULT size_$exe $(stat -c %s "$bin/$exe.exe")"
+    echo "imports of $exe.exe: $($objdump -p "$bin/$exe.exe" | awk '/DLL Name:/ { printf "%s ", $3 }')"
 done | tee "$logs/size.txt"
 echo "== line cutter"
 build/native/lines_bench --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
@@ -58,7 +66,7 @@ rate() { awk -F, -v name="\"$1_median\"" '$1 == name { print $6 }' "$logs/cutter
 wine=$(sh cmake/wine-run.sh --version 2>/dev/null || echo "wine ?")
 
 echo
-echo "== $(date -u +%Y-%m-%d), $(nproc) cores, $wine (WoW64), build/win32/lumaquill.exe"
+echo "== $(date -u +%Y-%m-%d), $(nproc) cores, $wine ($how), build/$lumaquill_build/lumaquill.exe"
 printf '%-44s %s\n' "per line beyond 500 ms, lumaquill / floor" \
     "$(ratio "$(result line_ms)" "$(result line_ms_floor)") ($(result line_ms) ms, rounds $(result line_ms_min)-$(result line_ms_max); floor $(result line_ms_floor) ms)"
 printf '%-44s %s\n' "start-up, lumaquill / minimal (per round)" \

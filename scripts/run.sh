@@ -5,15 +5,20 @@
 # there: type into Lumaquill Post's box and press 送信. Without one, they run
 # on a virtual display, a sample Japanese text is typed and sent with real
 # key and mouse input, and what the stand-in received is printed with a
-# screenshot.
+# screenshot. On a machine whose kernel runs no 32-bit code, the 64-bit
+# build of the same sources, build/win64/lumaquill.exe, stands in, and the
+# first line says so and why.
 set -eu
 cd "$(dirname "$0")/.."
 top=$(pwd)
 sh scripts/install-deps.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target lumaquill standin demo
+. scripts/which-build.sh
+[ -z "$no_32bit_why" ] ||
+    echo "Starting the 64-bit build, build/win64/lumaquill.exe, in place of the 32-bit exe we ship: $no_32bit_why."
+cmake --preset "$lumaquill_build" >/dev/null
+cmake --build --preset "$lumaquill_build" --target lumaquill standin demo
 sh scripts/wine-root.sh >/dev/null
-bin="$top/build/win32"
+bin="$top/build/$lumaquill_build"
 export LUMAQUILL_WINE_STATE="$bin/wine-app"
 mkdir -p "$LUMAQUILL_WINE_STATE"
 run() { sh "$top/cmake/wine-run.sh" "$@"; }
@@ -31,8 +36,9 @@ log="$LUMAQUILL_WINE_STATE/standin.log"
 rm -f "$log"
 # Wine sees the whole Unix tree as drive Z:.
 winlog="Z:$(printf '%s' "$log" | tr / '\\')"
-run "$bin/standin.exe" --log "$winlog" >/dev/null 2>&1 &
-run "$bin/lumaquill.exe" >/dev/null 2>&1 &
+# What Wine says when it cannot start one of them reaches the terminal.
+run "$bin/standin.exe" --log "$winlog" >/dev/null &
+run "$bin/lumaquill.exe" >/dev/null &
 program=$!
 
 if [ "$shown" = yes ]; then
@@ -42,9 +48,13 @@ if [ "$shown" = yes ]; then
 fi
 
 status=0
-run "$bin/demo.exe" >/dev/null 2>&1 || status=$?
+run "$bin/demo.exe" >/dev/null || status=$?
 shot="$bin/screenshot.png"
 import -display ":$(cat "$LUMAQUILL_WINE_STATE/display")" -window root -crop 800x330+0+0 +repage "$shot"
+if [ ! -f "$log" ]; then
+    echo "The stand-in chat client did not start, so nothing was sent. Screenshot: $shot" >&2
+    exit 1
+fi
 echo "The stand-in chat client received:"
 # The text is the seventh field of a LINE record (tools/chat_clients.h).
 awk '$3 == "LINE" { print $7 }' "$log" | while read -r hex; do

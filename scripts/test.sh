@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds every preset and runs every test: the line cutter natively with
 # sanitizers, its fuzzer for a bounded time, the product checks, the
-# release (made twice and compared), and the shipping 32-bit exe and its
-# tests under Wine 10's WoW64 against the stand-in chat client, with the
-# clang-built exe through the black-box tests as well.
+# release (made twice and compared), and under Wine 10, against the stand-in
+# chat client, the tests of every exe this machine can run: the 64-bit build
+# always, and the shipping 32-bit exe (through WoW64) with the clang-built
+# one wherever the kernel runs 32-bit code. The last lines say which.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
@@ -15,5 +16,16 @@ sh scripts/check-product.sh build/win32/lumaquill.exe
 sh scripts/check-product.sh build/win32-clang/lumaquill.exe
 sh scripts/release.sh --check
 sh scripts/wine-root.sh >/dev/null
+. scripts/which-build.sh
 ctest --preset native
-ctest --preset win32
+[ -n "$no_32bit_why" ] || ctest --preset win32
+ctest --preset win64
+echo
+if [ -z "$no_32bit_why" ]; then
+    echo "Tested under Wine: build/win32/lumaquill.exe (the 32-bit exe we ship), build/win32-clang/lumaquill.exe" \
+        "(32-bit, clang) and build/win64/lumaquill.exe (64-bit)."
+else
+    echo "Tested under Wine: build/win64/lumaquill.exe (64-bit) only."
+    echo "Not run: build/win32/lumaquill.exe (the exe we ship) and build/win32-clang/lumaquill.exe, as" \
+        "$no_32bit_why."
+fi
