@@ -10,8 +10,9 @@
 # kernel booted with ia32_emulation=0, built without IA32 emulation, or in a
 # virtual machine with no 32-bit mode closes that gate, and every 32-bit
 # program then dies before its first instruction. A dozen lines of C knock
-# on the gate in a few milliseconds, so the answer is found afresh each time
-# and never outlives a reboot with other kernel settings.
+# on the gate; built and run, they take about a tenth of a second, so the
+# answer is found afresh each time and never outlives a reboot with other
+# kernel settings.
 #
 # LUMAQUILL_NO_32BIT=1 gives the "no 32-bit code" answer on any machine, so
 # that the paths taken on such a machine can be tried anywhere.
