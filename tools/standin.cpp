@@ -5,9 +5,12 @@
  * in the format chat_clients.h gives, so a test or a person can see exactly
  * what was typed, when, and whether the stand-in was in front as it came.
  *
- *   standin [--target 0|1|2] [--children N] [--log FILE] [--hang SECONDS]
+ *   standin [--target 0|1|2] [--children N] [--log FILE]
+ *           [--hang SECONDS [--hang-at N]] [--refuse N]
  *
- * --hang makes the first text that arrives hold the stand-in that long.
+ * --hang makes the Nth text that arrives (the first unless --hang-at says)
+ * hold the stand-in that long; --refuse makes it turn the Nth text away,
+ * answering WM_SETTEXT with FALSE and keeping the field as it was.
  */
 #include <windows.h>
 #include <stdlib.h>
@@ -19,6 +22,9 @@ static const int kTranscriptChild = 1;
 
 static HANDLE logFile = INVALID_HANDLE_VALUE;
 static int hangSeconds;
+static int hangAt = 1;
+static int refuseAt;
+static int textsArrived;
 static int childCount = 9;
 static HWND children[64];
 static WNDPROC childProcs[64];
@@ -123,11 +129,13 @@ static LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPAR
         const char *text = message == WM_SETTEXT ? (const char *)lParam : NULL;
         Record(child, kRecorded[i].name, wParam, message == WM_SETTEXT ? 0 : lParam,
                text, text ? strlen(text) : 0);
-        if (message == WM_SETTEXT && hangSeconds > 0) {
-            int seconds = hangSeconds;
-            hangSeconds = 0; /* hang once, then answer again */
-            Sleep((DWORD)seconds * 1000);
-        }
+        if (message != WM_SETTEXT)
+            continue;
+        textsArrived++;
+        if (textsArrived == hangAt && hangSeconds > 0)
+            Sleep((DWORD)hangSeconds * 1000); /* hang once, then answer again */
+        if (textsArrived == refuseAt)
+            return FALSE;
     }
     if (child == kFieldChild && message == WM_KEYDOWN && wParam == VK_RETURN) {
         TakeLine(window, lParam);
@@ -202,6 +210,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
     const char *logPath = ArgumentText(__argc, __argv, "--log");
     childCount = ArgumentNumber(__argc, __argv, "--children", childCount);
     hangSeconds = ArgumentNumber(__argc, __argv, "--hang", 0);
+    hangAt = ArgumentNumber(__argc, __argv, "--hang-at", hangAt);
+    refuseAt = ArgumentNumber(__argc, __argv, "--refuse", 0);
     if (target < 0 || target > 2)
         target = 0;
     if (childCount < 0)

@@ -154,19 +154,17 @@ std::string Record::Row() const
     return row.str();
 }
 
-static std::string StandInCommand(const std::string &log, int target, int children, int hangSeconds)
+static std::string StandInCommand(const std::string &log, int target, int children, const std::string &options)
 {
     std::ostringstream command;
     command << '"' << BuildFolder() << "standin.exe\" --target " << target << " --children " << children
-            << " --log \"" << log << '"';
-    if (hangSeconds)
-        command << " --hang " << hangSeconds;
+            << " --log \"" << log << "\" " << options;
     return command.str();
 }
 
-StandIn::StandIn(int target, int children, int hangSeconds)
+StandIn::StandIn(int target, int children, const std::string &options)
     : log_(TempPath("standin.log")),
-      process_(StandInCommand(log_, target, children, hangSeconds)),
+      process_(StandInCommand(log_, target, children, options)),
       window_(process_.FindWindowOfClass(kChatClientClasses[target]))
 {
 }
@@ -218,6 +216,15 @@ std::vector<std::string> StandIn::Rows()
     for (const Record &r : Records())
         rows.push_back(r.Row());
     return rows;
+}
+
+std::vector<std::string> LinesOf(const std::vector<Record> &records)
+{
+    std::vector<std::string> lines;
+    for (const Record &r : records)
+        if (r.what == "LINE")
+            lines.push_back(r.bytes);
+    return lines;
 }
 
 std::vector<std::string> DeliveredRows(const std::vector<std::string> &lines)

@@ -80,10 +80,11 @@ struct Record {
 std::vector<Record> ReadStandInLog(const std::string &path);
 
 // The stand-in chat client, registered under the class of one TargetTable
-// row, with a log of every text and key message its children received.
+// row, with a log of every text and key message its children received;
+// options are more of its arguments ("--hang 6", "--refuse 2").
 class StandIn {
 public:
-    explicit StandIn(int target = 0, int children = 9, int hangSeconds = 0);
+    explicit StandIn(int target = 0, int children = 9, const std::string &options = "");
     HWND Window() const { return window_; }
     Process &Proc() { return process_; }
     // Waits until the stand-in has handled everything sent or posted to it
@@ -97,6 +98,9 @@ private:
     HWND window_;
     int syncs_ = 0;
 };
+
+// The lines the stand-in sent (Enter taken in its field), in order.
+std::vector<std::string> LinesOf(const std::vector<Record> &records);
 
 // What one delivered line looks like in the stand-in's log.
 std::vector<std::string> DeliveredRows(const std::vector<std::string> &lines);

@@ -252,7 +252,7 @@ TEST_F(SendPass, EraseOptionEmptiesTheBoxAfterThePass)
 TEST_F(SendPass, AHungClientCostsAtMostTheBoundAndNothingTwice)
 {
     const int hangSeconds = 6;
-    StandIn client(0, 9, hangSeconds);
+    StandIn client(0, 9, "--hang " + std::to_string(hangSeconds));
     ASSERT_TRUE(client.Window());
     Type("first\r\nsecond");
     DWORD start = GetTickCount();
@@ -288,7 +288,7 @@ TEST_F(SendPass, APassIntoAClientHungForGoodEndsInBoundedTime)
     // the 20 lines would still cost its half-second wait.
     const int hangSeconds = 15;
     const DWORD kWholePassBoundMs = 8000;
-    StandIn client(0, 9, hangSeconds);
+    StandIn client(0, 9, "--hang " + std::to_string(hangSeconds));
     ASSERT_TRUE(client.Window());
     std::string text;
     for (int i = 1; i <= 20; i++)

@@ -19,15 +19,6 @@ const char *const kPhrases[] = {
     "\x8e\x84\x82\xcd\x8c\xb3\x8b\x43\x82\xc5\x82\xb7", // 私は元気です
 };
 
-std::vector<std::string> LinesOf(const std::vector<Record> &records)
-{
-    std::vector<std::string> lines;
-    for (const Record &r : records)
-        if (r.what == "LINE")
-            lines.push_back(r.bytes);
-    return lines;
-}
-
 std::string Joined(const std::vector<std::string> &lines)
 {
     std::string text;
@@ -95,7 +86,7 @@ TEST(Soak, HungClientNeverGetsALineTwice)
     const int hangSeconds = 4;
     Program program;
     ASSERT_TRUE(program.Main());
-    StandIn client(0, 9, hangSeconds);
+    StandIn client(0, 9, "--hang " + std::to_string(hangSeconds));
     ASSERT_TRUE(client.Window());
     std::vector<std::string> lines = {"h1", "h2", "h3", "h4"};
     program.SetBoxText(Joined(lines));
