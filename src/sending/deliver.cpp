@@ -43,26 +43,26 @@ static HWND FindInputField(HWND client)
     return field;
 }
 
-void DeliverLine(const char *line)
+int DeliverLine(const char *line)
 {
     HWND client = FindWindowA(TargetTable[appSettings.targetIndex], NULL);
     if (!client)
-        return;
+        return 0;
     /* A client already known to be hung gets no line: a line it cannot take
      * now is dropped rather than typed late or twice. */
     if (ClientIsHung(client))
-        return;
+        return 0;
     /* A client that did not answer gets no line either: typed late it might
      * arrive out of order, or behind a line the user sends again. */
     if (!RaiseClient(client))
-        return;
+        return 0;
     Sleep(kFocusDelayMs);
 
     /* A window without an input field where we expect one is not a client we
      * can type into; leave it, and our own keyboard focus, alone. */
     HWND field = FindInputField(client);
     if (!field)
-        return;
+        return 0;
     SetFocus(field);
 
     /* Enter only follows a text the field took: pressing Enter on a text that
@@ -70,6 +70,6 @@ void DeliverLine(const char *line)
     DWORD_PTR taken = 0;
     if (!SendMessageTimeoutA(field, WM_SETTEXT, 0, (LPARAM)line,
                              SMTO_ABORTIFHUNG, kClientTimeoutMs, &taken) || !taken)
-        return;
-    PostMessageA(field, WM_KEYDOWN, VK_RETURN, kEnterKeyData);
+        return 0;
+    return PostMessageA(field, WM_KEYDOWN, VK_RETURN, kEnterKeyData) ? 1 : 0;
 }

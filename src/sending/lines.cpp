@@ -1,3 +1,4 @@
+#include <string.h>
 #include "lines.h"
 
 static const char kCR = '\r';
@@ -8,6 +9,7 @@ void StartLines(LineCursor *cursor, const char *text, size_t length, LeadByteTes
     cursor->text = text;
     cursor->length = length;
     cursor->position = 0;
+    cursor->lineStart = 0;
     cursor->isLeadByte = isLeadByte;
 }
 
@@ -40,6 +42,14 @@ int NextLine(LineCursor *cursor, const char **line, size_t *lineLength)
         if (p < end && text[p] == kLF)
             p += 1;
     }
+    cursor->lineStart = start;
     cursor->position = p;
     return 1;
+}
+
+void KeepLine(const LineCursor *cursor, char *kept, size_t *keptLength)
+{
+    size_t length = cursor->position - cursor->lineStart;
+    memmove(kept + *keptLength, cursor->text + cursor->lineStart, length);
+    *keptLength += length;
 }

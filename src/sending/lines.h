@@ -12,6 +12,7 @@ struct LineCursor {
     const char *text;
     size_t length;
     size_t position;
+    size_t lineStart; /* where the line NextLine gave last begins */
     LeadByteTest isLeadByte;
 };
 
@@ -22,5 +23,12 @@ void StartLines(LineCursor *cursor, const char *text, size_t length, LeadByteTes
  * A line break is CR LF or a lone CR; it belongs to no line, and a break
  * at the very end of the text adds no empty line after it. */
 int NextLine(LineCursor *cursor, const char **line, size_t *lineLength);
+
+/* Keeps the line NextLine gave last, with the line break that followed it,
+ * by appending its bytes at kept + *keptLength and advancing *keptLength.
+ * kept may be the text itself: what is kept never runs ahead of the cursor,
+ * so the lines still to come are untouched. Keeping every line gives back
+ * the text byte for byte. */
+void KeepLine(const LineCursor *cursor, char *kept, size_t *keptLength);
 
 #endif

@@ -3,26 +3,25 @@
 #include "lines.h"
 #include "sending.h"
 
+enum LineOutcome { kLineNotDelivered, kLineDelivered, kLineNoMemory };
+
 static int IsLeadByte(unsigned char byte)
 {
     return IsDBCSLeadByte(byte);
 }
 
-/* Returns 0 when there was no memory for the line, which ends the pass. */
-static int DeliverSlice(const char *line, size_t length)
+static LineOutcome DeliverSlice(const char *line, size_t length)
 {
-    if (length == 0) {
-        DeliverLine(kBlankLineText);
-        return 1;
-    }
+    if (length == 0)
+        return DeliverLine(kBlankLineText) ? kLineDelivered : kLineNotDelivered;
     HANDLE heap = GetProcessHeap();
     char *copy = (char *)HeapAlloc(heap, HEAP_ZERO_MEMORY, length + 1);
     if (!copy)
-        return 0;
+        return kLineNoMemory;
     memcpy(copy, line, length);
-    DeliverLine(copy);
+    int delivered = DeliverLine(copy);
     HeapFree(heap, 0, copy);
-    return 1;
+    return delivered ? kLineDelivered : kLineNotDelivered;
 }
 
 void SendText(void)
@@ -38,18 +37,28 @@ void SendText(void)
     /* The reported length may exceed what is copied; only the copied bytes
      * are the user's text. */
     int copied = GetWindowTextA(inputBox, text, reported + 1);
+    size_t length = copied > 0 ? (size_t)copied : 0;
 
+    /* The lines that did not arrive are gathered at the start of the text as
+     * the pass goes, so that erasing takes away only what was sent. */
     LineCursor cursor;
     const char *line;
-    size_t length;
-    int complete = 1;
-    StartLines(&cursor, text, copied > 0 ? (size_t)copied : 0, IsLeadByte);
-    while (complete && NextLine(&cursor, &line, &length))
-        complete = DeliverSlice(line, length);
-    HeapFree(heap, 0, text);
+    size_t lineLength;
+    size_t kept = 0;
+    LineOutcome outcome = kLineDelivered;
+    StartLines(&cursor, text, length, IsLeadByte);
+    while (outcome != kLineNoMemory && NextLine(&cursor, &line, &lineLength)) {
+        outcome = DeliverSlice(line, lineLength);
+        if (outcome == kLineNotDelivered)
+            KeepLine(&cursor, text, &kept);
+    }
 
     /* A pass cut short by lack of memory leaves the box as it was, so the
-     * user can send the rest again. */
-    if (complete && appSettings.eraseAfterSend)
-        SetWindowTextA(inputBox, "");
+     * user can send the rest again; one that delivered nothing leaves it
+     * untouched too. */
+    if (appSettings.eraseAfterSend && outcome != kLineNoMemory && kept < length) {
+        text[kept] = '\0';
+        SetWindowTextA(inputBox, text);
+    }
+    HeapFree(heap, 0, text);
 }

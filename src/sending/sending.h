@@ -15,7 +15,10 @@ static const LPARAM kEnterKeyData = 0x001C0001; /* repeat 1, scan code 0x1C, key
 static const UINT kClientTimeoutMs = 2000;    /* longest a client that stopped answering may hold us, per line */
 static const char kBlankLineText[] = " ";     /* the clients ignore an empty line, so send a space */
 
-void DeliverLine(const char *line);
+/* Returns 1 when the line was delivered: the client took its text and its
+ * Enter is on the way. A line not delivered was typed nowhere, or left in
+ * the field without Enter. */
+int DeliverLine(const char *line);
 void SendText(void);
 
 #endif

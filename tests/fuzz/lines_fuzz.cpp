@@ -3,10 +3,13 @@
 // and what lies between them is one line break (CR, or CR LF), so every
 // other byte is delivered once. No line may hold a CR where a character
 // starts. The text sits in an exact-sized heap buffer, so the sanitizer
-// stops any read past it.
+// stops any read past it. Some lines are kept, in the text itself, as a
+// pass keeps those that did not arrive: each must come out with its break,
+// as it stood, in order.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "../native/cp932.h"
 #include "lines.h"
@@ -36,6 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size_t length;
     size_t expected = 0; // where the next line must start
     int lines = 0;
+    std::string keptAsWritten;
+    size_t kept = 0;
     while (NextLine(&cursor, &line, &length)) {
         Check(line == text + expected);
         Check(length <= size - expected);
@@ -46,10 +51,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         size_t end = expected + length;
         size_t gap = BreakLength(text, end, size);
         Check(end == size || gap > 0); // a line ends at a break or at the end of the text
+        // Which lines are kept follows from the input, so every choice is tried.
+        if ((data[0] >> (lines % 8)) & 1) {
+            keptAsWritten.append(reinterpret_cast<const char *>(data) + (end - length), length + gap);
+            KeepLine(&cursor, text, &kept);
+        }
         expected = end + gap;
         Check(++lines <= static_cast<int>(size));
     }
     Check(expected == size); // nothing left over, nothing skipped
+    Check(kept == keptAsWritten.size() && memcmp(text, keptAsWritten.data(), kept) == 0);
     free(text);
     return 0;
 }

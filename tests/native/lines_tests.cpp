@@ -95,6 +95,46 @@ TEST(Lines, LeadByteAtTheEndIsDeliveredAsItIs)
     });
 }
 
+// Cuts the text and keeps the lines whose numbers (from 1) are listed, in
+// the text itself, as a pass keeps those that did not arrive.
+std::string Kept(const std::string &text, const std::vector<int> &keep)
+{
+    std::unique_ptr<char[]> bytes(new char[text.size() ? text.size() : 1]);
+    std::memcpy(bytes.get(), text.data(), text.size());
+    LineCursor cursor;
+    StartLines(&cursor, bytes.get(), text.size(), IsCp932LeadByte);
+    const char *line;
+    size_t length, kept = 0;
+    for (int number = 1; NextLine(&cursor, &line, &length); number++)
+        for (int k : keep)
+            if (k == number)
+                KeepLine(&cursor, bytes.get(), &kept);
+    return std::string(bytes.get(), kept);
+}
+
+TEST(Lines, KeptLinesStayAsTheUserWroteThem)
+{
+    struct {
+        const char *label;
+        std::string text;
+        std::vector<int> keep;
+        std::string kept;
+    } cases[] = {
+        {"none", "a\r\nb", {}, ""},
+        {"all give the text back", "a\r\n\r\nb\rc\r\n", {1, 2, 3, 4}, "a\r\n\r\nb\rc\r\n"},
+        {"the middle one, with its break", "a\r\nb\r\nc", {2}, "b\r\n"},
+        {"the last one has no break to keep", "a\r\nb", {2}, "b"},
+        {"an empty line is its break", "a\r\n\r\nc", {2}, "\r\n"},
+        {"a lone CR is kept as it was", "a\rb", {1}, "a\r"},
+        {"first and last close up", "a\r\nb\r\nc\r\n", {1, 3}, "a\r\nc\r\n"},
+        {"a trail byte 0x0D stays in its line", "\x81\x0D" "a\r\nb", {1}, "\x81\x0D" "a\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(Kept(c.text, c.keep), c.kept);
+    }
+}
+
 TEST(Lines, LengthIsWhatTheCallerGives)
 {
     // Bytes past the given length are not the user's and are never read.

@@ -218,33 +218,71 @@ TEST_F(SendPass, EachRowLooksUpItsOwnClassName)
     }
 }
 
-struct EraseCase {
+// こんにちは and 送信ソ: trail bytes 0x5C and 0x4D among them
+const std::string kHello = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd";
+const std::string kSendSo = "\x91\x97\x90\x4D\x83\x5C";
+
+// What a pass leaves in the box: with erase on, exactly the lines that did
+// not arrive, as the user wrote them; with erase off, the box as it was.
+struct KeepCase {
     const char *label;
     bool clientOpen;
-    LONG erase;
+    int children;
+    const char *clientOptions;
     std::string box;
-    std::string boxAfter;
-    int textWrites;
+    std::string keptWithErase;
+    std::vector<std::string> sent;   // what the client sent from the pass
+    std::vector<std::string> resent; // what it sent from the kept text, pressed again
 };
 
-TEST_F(SendPass, EraseOptionEmptiesTheBoxAfterThePass)
+const KeepCase kKeepCases[] = {
+    {"client not open", false, 9, "", "one\r\ntwo\r\n", "one\r\ntwo\r\n", {}, {}},
+    {"client without an input field", true, 3, "", "one\r\ntwo", "one\r\ntwo", {}, {}},
+    {"client stops answering at the second line of four", true, 9, "--hang 10 --hang-at 2",
+     "first\r\n" + kHello + "\r\nthird\r\n" + kSendSo, kHello + "\r\nthird\r\n" + kSendSo, {"first"},
+     {kHello, "third", kSendSo}},
+    {"client refuses one line in the middle", true, 9, "--refuse 2", "a\r\n" + kHello + "\r\nc",
+     kHello + "\r\n", {"a", "c"}, {kHello}},
+    {"an empty line not delivered stays empty", true, 9, "--refuse 2", "a\r\n\r\nc", "\r\n", {"a", "c"}, {" "}},
+    {"the last line kept gets no break it never had", true, 9, "--refuse 2", "a\r\nb", "b", {"a"}, {"b"}},
+    {"a lone CR stays with its line", true, 9, "--refuse 1", "a\rb", "a\r", {"b"}, {"a"}},
+    {"every line delivered", true, 9, "", "a\r\n\r\n" + kHello, "", {"a", " ", kHello}, {}},
+    {"empty box", true, 9, "", "", "", {}, {}},
+};
+
+TEST_F(SendPass, WithEraseOnTheBoxKeepsExactlyTheLinesThatDidNotArrive)
 {
-    const EraseCase cases[] = {
-        {"erase on, client open", true, 1, "hello", "", 1},
-        {"erase off, client open", true, 0, "hello", "hello", 0},
-        {"erase on, client closed", false, 1, "hello", "", 1},
-        {"erase on, empty box is left alone", false, 1, "", "", 0},
-    };
-    for (const EraseCase &c : cases) {
+    appSettings.eraseAfterSend = 1;
+    for (const KeepCase &c : kKeepCases) {
         SCOPED_TRACE(c.label);
-        std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn : nullptr);
-        appSettings.eraseAfterSend = c.erase;
+        std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn(0, c.children, c.clientOptions) : nullptr);
         Type(c.box);
         SendText();
-        EXPECT_EQ(BoxText(), c.boxAfter);
-        EXPECT_EQ(boxTextWrites, c.textWrites);
+        EXPECT_EQ(Hex(BoxText()), Hex(c.keptWithErase));
+        EXPECT_EQ(boxTextWrites, c.keptWithErase == c.box ? 0 : 1) << "a box with nothing sent is left alone";
+        if (!client)
+            continue;
+        // Reading the log waits until a client that hung answers again.
+        EXPECT_EQ(LinesOf(client->Records()), c.sent);
+        // Sending what was kept sends each of those lines once, and nothing twice.
+        std::vector<std::string> everything = c.sent;
+        everything.insert(everything.end(), c.resent.begin(), c.resent.end());
+        SendText();
+        EXPECT_EQ(LinesOf(client->Records()), everything);
+    }
+}
+
+TEST_F(SendPass, WithEraseOffTheBoxIsNeverChanged)
+{
+    for (const KeepCase &c : kKeepCases) {
+        SCOPED_TRACE(c.label);
+        std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn(0, c.children, c.clientOptions) : nullptr);
+        Type(c.box);
+        SendText();
+        EXPECT_EQ(BoxText(), c.box);
+        EXPECT_EQ(boxTextWrites, 0);
         if (client) {
-            EXPECT_EQ(client->Rows(), DeliveredRows({"hello"}));
+            EXPECT_EQ(LinesOf(client->Records()), c.sent);
         }
     }
 }
@@ -304,11 +342,7 @@ TEST_F(SendPass, APassIntoAClientHungForGoodEndsInBoundedTime)
     client.Records();
     Type("back again");
     SendText();
-    std::vector<std::string> lines;
-    for (const Record &r : client.Records())
-        if (r.what == "LINE")
-            lines.push_back(r.bytes);
-    EXPECT_EQ(lines, std::vector<std::string>{"back again"});
+    EXPECT_EQ(LinesOf(client.Records()), std::vector<std::string>{"back again"});
 }
 
 TEST_F(SendPass, AClientIdleForLongIsNotTakenForHung)
