@@ -1,6 +1,7 @@
 # Host build of the line cutter: unit tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, a libFuzzer target under clang, and the
-# cutter's benchmark.
+# cutter's benchmark; and the host's own check of whether it runs 32-bit
+# code, which every command asks before it starts a Windows program.
 set(LUMAQUILL_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 target_compile_options(lumaquill_lines PRIVATE ${LUMAQUILL_SANITIZE})
 
@@ -29,6 +30,8 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
               '$<TARGET_FILE:lines_fuzz>' -max_total_time=${LUMAQUILL_FUZZ_SECONDS} -max_len=4096 fuzz-corpus")
   set_tests_properties(lines_fuzz PROPERTIES TIMEOUT 600)
 endif()
+
+add_test(NAME which_build COMMAND sh ${CMAKE_SOURCE_DIR}/tests/scripts/which_build_tests.sh)
 
 find_package(benchmark QUIET)
 if(benchmark_FOUND)

@@ -3,12 +3,15 @@
 # scripts/wine-root.sh), as the calling user, in code page 932, on a private
 # prefix and virtual display kept in $LUMAQUILL_WINE_STATE (./wine).
 #
-#   wine-run.sh PROGRAM [ARGS...]   run it; its output and exit code are its own
+#   wine-run.sh PROGRAM [ARGS...]   run it; its output and exit code are its
+#                                   own, once Wine has started it
 #   wine-run.sh --stop              end the wineserver and the display
 #
-# A program Wine could not start is reported as such, with Wine's own words
-# in UTF-8, and never ends with 0; a 32-bit one on a machine that runs no
-# 32-bit code (scripts/which-build.sh) is not even tried.
+# A program Wine could not start gets, in place of its output, one line
+# with Wine's own words in UTF-8, and never the exit code 0; a 32-bit one on
+# a machine that runs no 32-bit code (scripts/which-build.sh, whose answer
+# a calling command hands down; called alone, the runner asks itself) is
+# not even tried.
 #
 # bubblewrap enters the root in namespaces that go with the program, also
 # when a test is killed. The display and the wineserver are started once,

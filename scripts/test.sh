@@ -16,6 +16,7 @@ sh scripts/check-product.sh build/win32/lumaquill.exe
 sh scripts/check-product.sh build/win32-clang/lumaquill.exe
 sh scripts/release.sh --check
 sh scripts/wine-root.sh >/dev/null
+# Asked once: the answer goes through the environment to every test.
 . scripts/which-build.sh
 ctest --preset native
 [ -n "$no_32bit_why" ] || ctest --preset win32

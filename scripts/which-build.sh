@@ -10,20 +10,39 @@
 # kernel booted with ia32_emulation=0, built without IA32 emulation, or in a
 # virtual machine with no 32-bit mode closes that gate, and every 32-bit
 # program then dies before its first instruction. A dozen lines of C knock
-# on the gate; built and run, they take about a tenth of a second, so the
-# answer is found afresh each time and never outlives a reboot with other
-# kernel settings.
+# on the gate, built with $CC (cc) in the first folder that lets them run:
+# $TMPDIR (/tmp), else the current one. Only a knock the kernel refuses
+# means "no 32-bit code". A check that could not be made (no compiler, a
+# folder that runs nothing, a probe killed by a seccomp filter) says so in
+# one line on stderr, and the 32-bit build is tried, so a real problem
+# shows up as a failing test rather than as a skipped one.
+#
+# The answer is exported, so every program a command starts (CTest, the
+# Wine runner, the tests) takes it over rather than checking again: a
+# command checks once, in about a tenth of a second, compiling included,
+# and never carries an answer past a reboot with other kernel settings.
 #
 # LUMAQUILL_NO_32BIT=1 gives the "no 32-bit code" answer on any machine, so
 # that the paths taken on such a machine can be tried anywhere.
-no_32bit_why=""
 if [ "${LUMAQUILL_NO_32BIT:-0}" = 1 ]; then
+    lumaquill_build=win64
     no_32bit_why="LUMAQUILL_NO_32BIT=1 says to take this machine for one that runs no 32-bit code"
+elif [ -n "${LUMAQUILL_BUILD:-}" ]; then
+    lumaquill_build=$LUMAQUILL_BUILD
+    no_32bit_why=${LUMAQUILL_NO_32BIT_WHY:-}
 else
-    probe_dir=$(mktemp -d)
-    cat >"$probe_dir/probe.c" <<'EOF'
+    no_32bit_why=""
+    check_failed=""
+    probe_answer=""
+    for probe_folder in "${TMPDIR:-/tmp}" "$(pwd)"; do
+        probe_dir=$(mktemp -d "$probe_folder/lumaquill-probe.XXXXXX" 2>/dev/null) || {
+            check_failed="no folder to build the check in: $probe_folder is not writable"
+            continue
+        }
+        cat >"$probe_dir/probe.c" <<'EOF'
 #include <setjmp.h>
 #include <signal.h>
+#include <stdio.h>
 #include <unistd.h>
 static sigjmp_buf refused;
 static void Refused(int sig) { (void)sig; siglongjmp(refused, 1); }
@@ -33,18 +52,41 @@ int main(void)
     signal(SIGSEGV, Refused);
     signal(SIGILL, Refused);
     signal(SIGBUS, Refused);
-    if (sigsetjmp(refused, 1))
-        return 1;
+    if (sigsetjmp(refused, 1)) {
+        puts("refused");
+        return 0;
+    }
     __asm__ volatile("int $0x80" : "+a"(pid) : : "memory");
-    return pid == (long)getpid() ? 0 : 1;
+    puts(pid == (long)getpid() ? "yes" : "refused");
+    return 0;
 }
 EOF
-    if ! cc -O1 -o "$probe_dir/probe" "$probe_dir/probe.c" 2>"$probe_dir/cc.log"; then
-        echo "which-build: could not build the check for 32-bit code, so the 32-bit build is tried:" \
-            "$(head -n 1 "$probe_dir/cc.log")" >&2
-    elif ! "$probe_dir/probe"; then
+        if ! ${CC:-cc} -O1 -o "$probe_dir/probe" "$probe_dir/probe.c" 2>"$probe_dir/log"; then
+            check_failed="could not build it with ${CC:-cc}: $(head -n 1 "$probe_dir/log")"
+            rm -rf "$probe_dir"
+            break
+        fi
+        probe_status=0
+        probe_answer=$("$probe_dir/probe" 2>"$probe_dir/log") || probe_status=$?
+        if [ "$probe_status" -gt 128 ]; then
+            check_failed="it was killed by SIG$(kill -l $((probe_status - 128)))"
+        elif [ "$probe_answer" != yes ] && [ "$probe_answer" != refused ]; then
+            check_failed="${check_failed:+$check_failed; }it could not run in $probe_folder (status $probe_status: $(head -n 1 "$probe_dir/log"))"
+        fi
+        rm -rf "$probe_dir"
+        # A folder that runs nothing is worth another try elsewhere.
+        [ "$probe_status" -eq 126 ] || [ "$probe_status" -eq 127 ] || break
+    done
+    if [ "$probe_answer" = refused ]; then
+        check_failed=""
         no_32bit_why="this Linux kernel runs no 32-bit code: 32-bit emulation is off (boot it with ia32_emulation=on; a kernel before 6.7 needs CONFIG_IA32_EMULATION=y)"
+    elif [ "$probe_answer" = yes ]; then
+        check_failed=""
     fi
-    rm -rf "$probe_dir"
+    [ -z "$check_failed" ] ||
+        echo "which-build: could not check whether this kernel runs 32-bit code, so the 32-bit build is tried: $check_failed" >&2
+    if [ -n "$no_32bit_why" ]; then lumaquill_build=win64; else lumaquill_build=win32; fi
+    LUMAQUILL_BUILD=$lumaquill_build
+    LUMAQUILL_NO_32BIT_WHY=$no_32bit_why
+    export LUMAQUILL_BUILD LUMAQUILL_NO_32BIT_WHY
 fi
-if [ -n "$no_32bit_why" ]; then lumaquill_build=win64; else lumaquill_build=win32; fi
