@@ -25,18 +25,16 @@
 # LUMAQUILL_NO_32BIT=1 gives the "no 32-bit code" answer on any machine, so
 # that the paths taken on such a machine can be tried anywhere.
 if [ "${LUMAQUILL_NO_32BIT:-0}" = 1 ]; then
-    lumaquill_build=win64
     no_32bit_why="LUMAQUILL_NO_32BIT=1 says to take this machine for one that runs no 32-bit code"
-elif [ -n "${LUMAQUILL_BUILD:-}" ]; then
-    lumaquill_build=$LUMAQUILL_BUILD
+elif [ "${LUMAQUILL_32BIT_CHECKED:-}" = 1 ]; then
     no_32bit_why=${LUMAQUILL_NO_32BIT_WHY:-}
 else
     no_32bit_why=""
-    check_failed=""
     probe_answer=""
+    check_failed="" # why no answer came, folder by folder
     for probe_folder in "${TMPDIR:-/tmp}" "$(pwd)"; do
         probe_dir=$(mktemp -d "$probe_folder/lumaquill-probe.XXXXXX" 2>/dev/null) || {
-            check_failed="no folder to build the check in: $probe_folder is not writable"
+            check_failed="${check_failed:+$check_failed; }$probe_folder is not writable"
             continue
         }
         cat >"$probe_dir/probe.c" <<'EOF'
@@ -62,31 +60,28 @@ int main(void)
 }
 EOF
         if ! ${CC:-cc} -O1 -o "$probe_dir/probe" "$probe_dir/probe.c" 2>"$probe_dir/log"; then
-            check_failed="could not build it with ${CC:-cc}: $(head -n 1 "$probe_dir/log")"
+            check_failed="${check_failed:+$check_failed; }could not build it with ${CC:-cc}: $(head -n 1 "$probe_dir/log")"
             rm -rf "$probe_dir"
             break
         fi
         probe_status=0
         probe_answer=$("$probe_dir/probe" 2>"$probe_dir/log") || probe_status=$?
         if [ "$probe_status" -gt 128 ]; then
-            check_failed="it was killed by SIG$(kill -l $((probe_status - 128)))"
+            check_failed="${check_failed:+$check_failed; }it was killed by SIG$(kill -l $((probe_status - 128)))"
         elif [ "$probe_answer" != yes ] && [ "$probe_answer" != refused ]; then
-            check_failed="${check_failed:+$check_failed; }it could not run in $probe_folder (status $probe_status: $(head -n 1 "$probe_dir/log"))"
+            check_failed="${check_failed:+$check_failed; }it gave no answer in $probe_folder (status $probe_status: $(head -n 1 "$probe_dir/log"))"
         fi
         rm -rf "$probe_dir"
         # A folder that runs nothing is worth another try elsewhere.
         [ "$probe_status" -eq 126 ] || [ "$probe_status" -eq 127 ] || break
     done
-    if [ "$probe_answer" = refused ]; then
-        check_failed=""
-        no_32bit_why="this Linux kernel runs no 32-bit code: 32-bit emulation is off (boot it with ia32_emulation=on; a kernel before 6.7 needs CONFIG_IA32_EMULATION=y)"
-    elif [ "$probe_answer" = yes ]; then
-        check_failed=""
-    fi
-    [ -z "$check_failed" ] ||
-        echo "which-build: could not check whether this kernel runs 32-bit code, so the 32-bit build is tried: $check_failed" >&2
-    if [ -n "$no_32bit_why" ]; then lumaquill_build=win64; else lumaquill_build=win32; fi
-    LUMAQUILL_BUILD=$lumaquill_build
+    case $probe_answer in
+    yes) ;;
+    refused) no_32bit_why="this Linux kernel runs no 32-bit code: 32-bit emulation is off (boot it with ia32_emulation=on; a kernel before 6.7 needs CONFIG_IA32_EMULATION=y)" ;;
+    *) echo "which-build: could not check whether this kernel runs 32-bit code, so the 32-bit build is tried: $check_failed" >&2 ;;
+    esac
+    LUMAQUILL_32BIT_CHECKED=1
     LUMAQUILL_NO_32BIT_WHY=$no_32bit_why
-    export LUMAQUILL_BUILD LUMAQUILL_NO_32BIT_WHY
+    export LUMAQUILL_32BIT_CHECKED LUMAQUILL_NO_32BIT_WHY
 fi
+if [ -n "$no_32bit_why" ]; then lumaquill_build=win64; else lumaquill_build=win32; fi

@@ -38,7 +38,7 @@ case_() {
     label=$1 build=$2 why=$3 note=$4
     shift 4
     mkdir -p "$work/tmp"
-    got=$(cd "$work/here" && env -u LUMAQUILL_BUILD -u LUMAQUILL_NO_32BIT_WHY -u LUMAQUILL_NO_32BIT \
+    got=$(cd "$work/here" && env -u LUMAQUILL_32BIT_CHECKED -u LUMAQUILL_NO_32BIT_WHY -u LUMAQUILL_NO_32BIT \
         TMPDIR="$work/tmp" CC="$work/fake-cc" "$@" \
         sh -c '. "$1"; echo "$lumaquill_build"; echo "$no_32bit_why"' sh "$check" 2>"$work/err")
     got_build=$(printf '%s\n' "$got" | sed -n 1p)
@@ -71,17 +71,17 @@ case_ "no compiler output: could not check, not a no" win32 "" "${could_not}coul
 case_ "no compiler at all: could not check" win32 "" "${could_not}could not build it with /nonexistent/cc" \
     CC=/nonexistent/cc
 case_ "killed by a seccomp filter: could not check" win32 "" "${could_not}it was killed by SIGSYS" FAKE_PROBE=seccomp
-case_ "a probe that says nothing: could not check" win32 "" "${could_not}it could not run in " FAKE_PROBE=says-nothing
+case_ "a probe that says nothing: could not check" win32 "" "${could_not}it gave no answer in " FAKE_PROBE=says-nothing
 case_ "no folder runs it: could not check, naming both" win32 "" \
-    "${could_not}it could not run in $work/tmp \(status 126.*\); it could not run in $work/here \(status 126" \
+    "${could_not}it gave no answer in $work/tmp \(status 126.*\); it gave no answer in $work/here \(status 126" \
     FAKE_PROBE=noexec
 case_ "a noexec /tmp: the check runs from the current folder" win32 "" "" FAKE_PROBE=noexec-tmp
 case_ "an answer handed down is taken, not checked again" win64 "^handed down$" "" FAKE_PROBE=unbuildable \
-    LUMAQUILL_BUILD=win64 LUMAQUILL_NO_32BIT_WHY="handed down"
+    LUMAQUILL_32BIT_CHECKED=1 LUMAQUILL_NO_32BIT_WHY="handed down"
 case_ "LUMAQUILL_NO_32BIT=1 wins over a handed-down yes" win64 "^LUMAQUILL_NO_32BIT=1 says" "" \
-    LUMAQUILL_BUILD=win32 LUMAQUILL_NO_32BIT=1
+    LUMAQUILL_32BIT_CHECKED=1 LUMAQUILL_NO_32BIT=1
 # The real probe, built by the real compiler, gets an answer from this kernel.
-real=$(env -u LUMAQUILL_BUILD -u LUMAQUILL_NO_32BIT sh -c '. "$1"; echo "$lumaquill_build $no_32bit_why"' sh "$check" 2>&1)
+real=$(env -u LUMAQUILL_32BIT_CHECKED -u LUMAQUILL_NO_32BIT sh -c '. "$1"; echo "$lumaquill_build $no_32bit_why"' sh "$check" 2>&1)
 case $real in
 "win32 " | "win64 this Linux kernel runs no 32-bit code:"*) passed=$((passed + 1)); echo "ok: the real probe: $real" ;;
 *) failed=$((failed + 1)); echo "FAILED: the real probe: $real" ;;
