@@ -33,6 +33,12 @@ static const LPARAM kEnterKeyLParam = 0x001C0001;
  * SYNC with the wParam it came with, after everything queued before it. */
 static const UINT kSyncMessage = WM_APP + 1;
 
+/* Sent by the stand-in started with --tell WINDOW to that window as each
+ * text arrives in one of its children, wParam the text's number from 1; it
+ * takes the text only once the window has answered, so whoever sent the
+ * text is still waiting for it, and can act at that very point of a pass. */
+static const UINT kTextArrivingMessage = WM_APP + 2;
+
 /* The log, one record a line, fields apart by one space, CR LF at the end:
  *
  *   <microseconds> <child> <what> <wParam> <lParam> <front> <text>

@@ -6,11 +6,13 @@
  * what was typed, when, and whether the stand-in was in front as it came.
  *
  *   standin [--target 0|1|2] [--children N] [--log FILE]
- *           [--hang SECONDS [--hang-at N]] [--refuse N]
+ *           [--hang SECONDS [--hang-at N]] [--refuse N] [--tell WINDOW]
  *
  * --hang makes the Nth text that arrives (the first unless --hang-at says)
  * hold the stand-in that long; --refuse makes it turn the Nth text away,
- * answering WM_SETTEXT with FALSE and keeping the field as it was.
+ * answering WM_SETTEXT with FALSE and keeping the field as it was; --tell
+ * names a window (its handle in decimal) that hears of each text before the
+ * stand-in takes it (kTextArrivingMessage).
  */
 #include <windows.h>
 #include <stdlib.h>
@@ -24,6 +26,7 @@ static HANDLE logFile = INVALID_HANDLE_VALUE;
 static int hangSeconds;
 static int hangAt = 1;
 static int refuseAt;
+static HWND tellWindow;
 static int textsArrived;
 static int childCount = 9;
 static HWND children[64];
@@ -132,6 +135,11 @@ static LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPAR
         if (message != WM_SETTEXT)
             continue;
         textsArrived++;
+        if (tellWindow) {
+            DWORD_PTR answer;
+            SendMessageTimeoutA(tellWindow, kTextArrivingMessage, (WPARAM)textsArrived, 0, SMTO_NORMAL,
+                                60000, &answer);
+        }
         if (textsArrived == hangAt && hangSeconds > 0)
             Sleep((DWORD)hangSeconds * 1000); /* hang once, then answer again */
         if (textsArrived == refuseAt)
@@ -212,6 +220,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
     hangSeconds = ArgumentNumber(__argc, __argv, "--hang", 0);
     hangAt = ArgumentNumber(__argc, __argv, "--hang-at", hangAt);
     refuseAt = ArgumentNumber(__argc, __argv, "--refuse", 0);
+    if (const char *tell = ArgumentText(__argc, __argv, "--tell"))
+        tellWindow = (HWND)(ULONG_PTR)strtoull(tell, NULL, 10);
     if (target < 0 || target > 2)
         target = 0;
     if (childCount < 0)

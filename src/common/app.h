@@ -8,7 +8,7 @@
 
 struct AppSettings {
     LONG targetIndex;     /* row of TargetTable the next pass types into */
-    LONG eraseAfterSend;  /* 1: empty the input box once a pass is over */
+    LONG eraseAfterSend;  /* 1: a pass takes the lines that arrived out of the input box */
     LONG alwaysOnTop;     /* 1: the main window is top-most */
 };
 

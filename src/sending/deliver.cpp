@@ -48,8 +48,8 @@ int DeliverLine(const char *line)
     HWND client = FindWindowA(TargetTable[appSettings.targetIndex], NULL);
     if (!client)
         return 0;
-    /* A client already known to be hung gets no line: a line it cannot take
-     * now is dropped rather than typed late or twice. */
+    /* A client already known to be hung gets no line: one it cannot take now
+     * is left for the pass to keep, rather than typed late or twice. */
     if (ClientIsHung(client))
         return 0;
     /* A client that did not answer gets no line either: typed late it might

@@ -47,9 +47,19 @@ int NextLine(LineCursor *cursor, const char **line, size_t *lineLength)
     return 1;
 }
 
-void KeepLine(const LineCursor *cursor, char *kept, size_t *keptLength)
+static void KeepFrom(const LineCursor *cursor, size_t end, char *kept, size_t *keptLength)
 {
-    size_t length = cursor->position - cursor->lineStart;
+    size_t length = end - cursor->lineStart;
     memmove(kept + *keptLength, cursor->text + cursor->lineStart, length);
     *keptLength += length;
+}
+
+void KeepLine(const LineCursor *cursor, char *kept, size_t *keptLength)
+{
+    KeepFrom(cursor, cursor->position, kept, keptLength);
+}
+
+void KeepRest(const LineCursor *cursor, char *kept, size_t *keptLength)
+{
+    KeepFrom(cursor, cursor->length, kept, keptLength);
 }

@@ -31,4 +31,9 @@ int NextLine(LineCursor *cursor, const char **line, size_t *lineLength);
  * the text byte for byte. */
 void KeepLine(const LineCursor *cursor, char *kept, size_t *keptLength);
 
+/* Keeps, in the same way, the line NextLine gave last and all the text
+ * after it, as it stands: for a pass that cannot go on, whose lines from
+ * that one on never left. */
+void KeepRest(const LineCursor *cursor, char *kept, size_t *keptLength);
+
 #endif

@@ -40,23 +40,28 @@ void SendText(void)
     size_t length = copied > 0 ? (size_t)copied : 0;
 
     /* The lines that did not arrive are gathered at the start of the text as
-     * the pass goes, so that erasing takes away only what was sent. */
+     * the pass goes, so that erasing takes away only what was sent. A line
+     * that finds no memory ends the pass: it and every line after it never
+     * left, so they stay too, as they stand. */
     LineCursor cursor;
     const char *line;
     size_t lineLength;
     size_t kept = 0;
-    LineOutcome outcome = kLineDelivered;
     StartLines(&cursor, text, length, IsLeadByte);
-    while (outcome != kLineNoMemory && NextLine(&cursor, &line, &lineLength)) {
-        outcome = DeliverSlice(line, lineLength);
+    while (NextLine(&cursor, &line, &lineLength)) {
+        LineOutcome outcome = DeliverSlice(line, lineLength);
+        if (outcome == kLineNoMemory) {
+            KeepRest(&cursor, text, &kept);
+            break;
+        }
         if (outcome == kLineNotDelivered)
             KeepLine(&cursor, text, &kept);
     }
 
-    /* A pass cut short by lack of memory leaves the box as it was, so the
-     * user can send the rest again; one that delivered nothing leaves it
-     * untouched too. */
-    if (appSettings.eraseAfterSend && outcome != kLineNoMemory && kept < length) {
+    /* A pass that delivered nothing leaves the box untouched. Should the box
+     * refuse its new text, it keeps the old: a line may then go twice, but
+     * none is lost. */
+    if (appSettings.eraseAfterSend && kept < length) {
         text[kept] = '\0';
         SetWindowTextA(inputBox, text);
     }

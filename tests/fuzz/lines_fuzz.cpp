@@ -5,7 +5,8 @@
 // starts. The text sits in an exact-sized heap buffer, so the sanitizer
 // stops any read past it. Some lines are kept, in the text itself, as a
 // pass keeps those that did not arrive: each must come out with its break,
-// as it stood, in order.
+// as it stood, in order. A pass may end at a line that finds no memory:
+// that line and all the text after it must then be kept as they stand.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -51,7 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         size_t end = expected + length;
         size_t gap = BreakLength(text, end, size);
         Check(end == size || gap > 0); // a line ends at a break or at the end of the text
-        // Which lines are kept follows from the input, so every choice is tried.
+        // Which lines are kept, and where memory runs out, follow from the
+        // input, so every choice is tried.
+        if (lines + 1 == data[size - 1] % 16) {
+            keptAsWritten.append(reinterpret_cast<const char *>(data) + (end - length), size - (end - length));
+            KeepRest(&cursor, text, &kept);
+            expected = size;
+            break;
+        }
         if ((data[0] >> (lines % 8)) & 1) {
             keptAsWritten.append(reinterpret_cast<const char *>(data) + (end - length), length + gap);
             KeepLine(&cursor, text, &kept);

@@ -96,8 +96,9 @@ TEST(Lines, LeadByteAtTheEndIsDeliveredAsItIs)
 }
 
 // Cuts the text and keeps the lines whose numbers (from 1) are listed, in
-// the text itself, as a pass keeps those that did not arrive.
-std::string Kept(const std::string &text, const std::vector<int> &keep)
+// the text itself, as a pass keeps those that did not arrive; at line
+// noMemoryAt (0: none) the pass ends, keeping that line and all after it.
+std::string Kept(const std::string &text, const std::vector<int> &keep, int noMemoryAt = 0)
 {
     std::unique_ptr<char[]> bytes(new char[text.size() ? text.size() : 1]);
     std::memcpy(bytes.get(), text.data(), text.size());
@@ -105,10 +106,15 @@ std::string Kept(const std::string &text, const std::vector<int> &keep)
     StartLines(&cursor, bytes.get(), text.size(), IsCp932LeadByte);
     const char *line;
     size_t length, kept = 0;
-    for (int number = 1; NextLine(&cursor, &line, &length); number++)
+    for (int number = 1; NextLine(&cursor, &line, &length); number++) {
+        if (number == noMemoryAt) {
+            KeepRest(&cursor, bytes.get(), &kept);
+            break;
+        }
         for (int k : keep)
             if (k == number)
                 KeepLine(&cursor, bytes.get(), &kept);
+    }
     return std::string(bytes.get(), kept);
 }
 
@@ -118,20 +124,26 @@ TEST(Lines, KeptLinesStayAsTheUserWroteThem)
         const char *label;
         std::string text;
         std::vector<int> keep;
+        int noMemoryAt;
         std::string kept;
     } cases[] = {
-        {"none", "a\r\nb", {}, ""},
-        {"all give the text back", "a\r\n\r\nb\rc\r\n", {1, 2, 3, 4}, "a\r\n\r\nb\rc\r\n"},
-        {"the middle one, with its break", "a\r\nb\r\nc", {2}, "b\r\n"},
-        {"the last one has no break to keep", "a\r\nb", {2}, "b"},
-        {"an empty line is its break", "a\r\n\r\nc", {2}, "\r\n"},
-        {"a lone CR is kept as it was", "a\rb", {1}, "a\r"},
-        {"first and last close up", "a\r\nb\r\nc\r\n", {1, 3}, "a\r\nc\r\n"},
-        {"a trail byte 0x0D stays in its line", "\x81\x0D" "a\r\nb", {1}, "\x81\x0D" "a\r\n"},
+        {"none", "a\r\nb", {}, 0, ""},
+        {"all give the text back", "a\r\n\r\nb\rc\r\n", {1, 2, 3, 4}, 0, "a\r\n\r\nb\rc\r\n"},
+        {"the middle one, with its break", "a\r\nb\r\nc", {2}, 0, "b\r\n"},
+        {"the last one has no break to keep", "a\r\nb", {2}, 0, "b"},
+        {"an empty line is its break", "a\r\n\r\nc", {2}, 0, "\r\n"},
+        {"a lone CR is kept as it was", "a\rb", {1}, 0, "a\r"},
+        {"first and last close up", "a\r\nb\r\nc\r\n", {1, 3}, 0, "a\r\nc\r\n"},
+        {"a trail byte 0x0D stays in its line", "\x81\x0D" "a\r\nb", {1}, 0, "\x81\x0D" "a\r\n"},
+        {"no memory at the first line keeps the text whole", "a\rb\r\n", {}, 1, "a\rb\r\n"},
+        {"no memory after one kept and one sent", "a\r\nb\r\n\x91\x97\r\n\r\nd", {1}, 3,
+         "a\r\n\x91\x97\r\n\r\nd"},
+        {"no memory at the last line, with its final break", "a\r\nb\r\n", {}, 2, "b\r\n"},
+        {"no memory at an empty line after a lone CR", "a\r\rb", {}, 2, "\rb"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
-        EXPECT_EQ(Kept(c.text, c.keep), c.kept);
+        EXPECT_EQ(Kept(c.text, c.keep, c.noMemoryAt), c.kept);
     }
 }
 

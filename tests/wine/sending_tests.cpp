@@ -392,14 +392,15 @@ public:
                     reserved_.push_back(region);
                 else
                     break;
+        // The heap keeps small blocks of each size class apart, so every
+        // class is asked for, down to the smallest, not just powers of two.
         HANDLE heap = GetProcessHeap();
-        for (SIZE_T size = SIZE_T(1) << 20; size >= 1; size /= 2)
+        for (SIZE_T size = SIZE_T(1) << 20; size >= 1; size -= size > 4096 ? size / 16 : size > 8 ? 8 : 1)
             while (blocks_.size() < blocks_.capacity())
                 if (void *block = HeapAlloc(heap, 0, size))
                     blocks_.push_back(block);
                 else
                     break;
-        exhausted_ = HeapAlloc(heap, HEAP_ZERO_MEMORY, 1) == NULL;
     }
     ~MemoryUsedUp()
     {
@@ -408,61 +409,126 @@ public:
         for (void *region : reserved_)
             VirtualFree(region, 0, MEM_RELEASE);
     }
-    // Whether even the smallest allocation failed once all was taken.
-    bool Exhausted() const { return exhausted_; }
+    // Whether, at this moment, a block of that size is refused.
+    bool StillUsedUp(SIZE_T size) const
+    {
+        void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
+        if (block)
+            HeapFree(GetProcessHeap(), 0, block);
+        return block == NULL;
+    }
 
 private:
     std::vector<void *> reserved_;
     std::vector<void *> blocks_;
-    bool exhausted_ = false;
 };
 
+// When the pass runs out of memory: before it starts, right after the box
+// gave its text, or while the client takes its Nth text, so that the line
+// after that one finds none. Memory comes back as the pass writes the box,
+// or once it is over; whether it was still used up then is noted, by asking
+// for a block larger than any line of the pass and than the text it gives
+// back as it ends.
+enum RunOut { kBeforeThePass, kOnTheTextCopy, kAtAClientText };
 std::unique_ptr<MemoryUsedUp> usedUp;
-bool useUpOnTextCopy; // runs out of memory right after the box gave its text
+RunOut runOut;
+WPARAM runOutAtText;
+bool armed;       // memory is yet to be used up in this pass
+int usedUpChecks; // how often memory was given back, and found used up
+bool usedUpUntilGivenBack;
+SIZE_T moreThanThePassNeeds;
 
-LRESULT CALLBACK RunOutAfterCopyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void GiveMemoryBack()
 {
+    if (!usedUp)
+        return;
+    usedUpChecks++;
+    usedUpUntilGivenBack = usedUp->StillUsedUp(moreThanThePassNeeds);
+    usedUp.reset();
+}
+
+LRESULT CALLBACK RunOutProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT)
+        GiveMemoryBack();
+    if (message == kTextArrivingMessage) {
+        if (armed && runOut == kAtAClientText && wParam == runOutAtText) {
+            armed = false;
+            usedUp.reset(new MemoryUsedUp);
+        }
+        return 0;
+    }
     LRESULT result = RecordingEditProc(window, message, wParam, lParam);
-    if (message == WM_GETTEXT && useUpOnTextCopy) {
-        useUpOnTextCopy = false;
+    if (message == WM_GETTEXT && armed && runOut == kOnTheTextCopy) {
+        armed = false;
         usedUp.reset(new MemoryUsedUp);
     }
     return result;
 }
 
-TEST_F(SendPass, RunningOutOfMemoryLeavesTheBoxAsItWas)
+struct NoMemoryCase {
+    const char *label;
+    RunOut when;
+    int atText;
+    const char *clientOptions;
+    std::string box;
+    std::string keptWithErase;
+    std::vector<std::string> sent;   // what the client sent from the pass
+    std::vector<std::string> resent; // what it sent from the kept text, pressed again
+};
+
+TEST_F(SendPass, APassThatRunsOutOfMemoryKeepsEveryLineThatDidNotArrive)
 {
     if (sizeof(void *) != 4)
         GTEST_SKIP() << "a 64-bit address space cannot be used up; the 32-bit build runs this test";
-    struct { const char *label; bool afterTextCopy; } cases[] = {
-        {"no memory for the text", false},
-        {"no memory for the first line", true},
+    const std::string twoLines = kHello + "\r\nsecond line";
+    const NoMemoryCase cases[] = {
+        {"no memory for the text", kBeforeThePass, 0, "", twoLines, twoLines, {}, {kHello, "second line"}},
+        {"no memory for the first line", kOnTheTextCopy, 0, "", twoLines, twoLines, {}, {kHello, "second line"}},
+        // The empty line needs no memory of its own: a pass that went on
+        // past the line that found none would send it.
+        {"no memory after one line was kept and one sent", kAtAClientText, 2, "--refuse 1",
+         "kept\r\nsent\r\n" + kHello + "\r\n\r\nlast", "kept\r\n" + kHello + "\r\n\r\nlast", {"sent"},
+         {"kept", kHello, " ", "last"}},
     };
-    SetWindowLongPtrA(inputBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RunOutAfterCopyProc));
-    StandIn client;
-    ASSERT_TRUE(client.Window());
-    appSettings.eraseAfterSend = 1;
-    const std::string text = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\r\nsecond line";
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.label);
-        Type(text);
-        if (c.afterTextCopy)
-            useUpOnTextCopy = true;
-        else
-            usedUp.reset(new MemoryUsedUp);
-        SendText();
-        ASSERT_TRUE(usedUp) << "memory was used up";
-        bool exhausted = usedUp->Exhausted();
-        usedUp.reset();
-        ASSERT_TRUE(exhausted) << "even a one-byte block could still be had";
-        EXPECT_EQ(BoxText(), text) << "the user's text is kept to send again";
-        EXPECT_EQ(boxTextWrites, 0);
-        EXPECT_EQ(client.Rows(), std::vector<std::string>{}) << "nothing typed from a pass cut short";
+    SetWindowLongPtrA(inputBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RunOutProc));
+    const std::string tell = "--tell " + std::to_string(reinterpret_cast<ULONG_PTR>(inputBox));
+    for (int erase = 1; erase >= 0; erase--) {
+        for (const NoMemoryCase &c : cases) {
+            SCOPED_TRACE(std::string(c.label) + (erase ? ", erase on" : ", erase off"));
+            appSettings.eraseAfterSend = erase;
+            StandIn client(0, 9, tell + " " + c.clientOptions);
+            ASSERT_TRUE(client.Window());
+            Type(c.box);
+            runOut = c.when;
+            runOutAtText = static_cast<WPARAM>(c.atText);
+            armed = true;
+            usedUpChecks = 0;
+            moreThanThePassNeeds = c.box.size() + 256;
+            if (c.when == kBeforeThePass) {
+                armed = false;
+                usedUp.reset(new MemoryUsedUp);
+            }
+            SendText();
+            GiveMemoryBack();
+            EXPECT_FALSE(armed) << "the pass never reached the point where memory was to run out";
+            EXPECT_EQ(usedUpChecks, 1);
+            EXPECT_TRUE(usedUpUntilGivenBack) << "memory was not used up through the pass";
+
+            const std::string &expected = erase ? c.keptWithErase : c.box;
+            EXPECT_EQ(Hex(BoxText()), Hex(expected));
+            EXPECT_EQ(boxTextWrites, expected == c.box ? 0 : 1);
+            EXPECT_EQ(LinesOf(client.Records()), c.sent) << "a pass ends at the first line with no memory";
+            if (!erase)
+                continue;
+            // Sending what was kept sends each of those lines once, and nothing twice.
+            std::vector<std::string> everything = c.sent;
+            everything.insert(everything.end(), c.resent.begin(), c.resent.end());
+            SendText();
+            EXPECT_EQ(LinesOf(client.Records()), everything);
+            EXPECT_EQ(BoxText(), "");
+        }
     }
-    // With memory back, the same text goes out whole and erase works again.
-    SendText();
-    EXPECT_EQ(client.Rows(), DeliveredRows({"\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd", "second line"}));
-    EXPECT_EQ(BoxText(), "");
 }
 
 } // namespace
