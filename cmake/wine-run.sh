@@ -10,8 +10,10 @@
 # A program Wine could not start gets, in place of its output, one line
 # with Wine's own words in UTF-8, and never the exit code 0; a 32-bit one on
 # a machine that runs no 32-bit code (scripts/which-build.sh, whose answer
-# a calling command hands down; called alone, the runner asks itself) is
-# not even tried.
+# a calling command hands down) is not even tried. Called with no command
+# around it, as a bare ctest does for every test, the runner takes the
+# answer its state folder holds for this boot, and asks only where there is
+# none: once a run, at the latest when the display is started.
 #
 # bubblewrap enters the root in namespaces that go with the program, also
 # when a test is killed. The display and the wineserver are started once,
@@ -34,14 +36,17 @@ for dir in bin lib lib64 sbin; do
     [ -L "$state/fs/$dir" ] || ln -s "usr/$dir" "$state/fs/$dir" 2>/dev/null
 done
 xauthority="${XAUTHORITY:-/nonexistent}"
-case $(file -b "${1:-}" 2>/dev/null) in
-"PE32 executable"*)
+if [ "${1:-}" != "--stop" ]; then
+    answer_record="$state/32bit-answer"
     . "$top/scripts/which-build.sh"
-    if [ -n "$no_32bit_why" ]; then
-        echo "wine-run: not starting $1, a 32-bit program: $no_32bit_why" >&2
-        exit 1
-    fi ;;
-esac
+    case $(file -b "${1:-}" 2>/dev/null) in
+    "PE32 executable"*)
+        if [ -n "$no_32bit_why" ]; then
+            echo "wine-run: not starting $1, a 32-bit program: $no_32bit_why" >&2
+            exit 1
+        fi ;;
+    esac
+fi
 
 # Every call stands on the same folder as its "/": the wineserver hands each
 # program its current folder as a handle opened in the server's own call,

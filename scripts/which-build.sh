@@ -12,15 +12,21 @@
 # program then dies before its first instruction. A dozen lines of C knock
 # on the gate, built with $CC (cc) in the first folder that lets them run:
 # $TMPDIR (/tmp), else the current one. Only a knock the kernel refuses
-# means "no 32-bit code". A check that could not be made (no compiler, a
-# folder that runs nothing, a probe killed by a seccomp filter) says so in
-# one line on stderr, and the 32-bit build is tried, so a real problem
-# shows up as a failing test rather than as a skipped one.
+# with a fault means "no 32-bit code". A check that could not be made (no
+# compiler, a folder that runs nothing, a probe killed by a seccomp filter,
+# a gate that answers with something other than our process id, as a
+# sandbox's filter returning an error code does) says so in one line on
+# stderr, and the 32-bit build is tried, so a real problem shows up as a
+# failing test rather than as a skipped one.
 #
 # The answer is exported, so every program a command starts (CTest, the
 # Wine runner, the tests) takes it over rather than checking again: a
 # command checks once, in about a tenth of a second, compiling included,
 # and never carries an answer past a reboot with other kernel settings.
+# A caller that is started many times with no command around it (the Wine
+# runner, under a bare ctest) names a file in answer_record before sourcing
+# this: a definite answer is written there with the boot's id, and taken
+# from there for as long as that id is the kernel's.
 #
 # LUMAQUILL_NO_32BIT=1 gives the "no 32-bit code" answer on any machine, so
 # that the paths taken on such a machine can be tried anywhere.
@@ -28,6 +34,13 @@ if [ "${LUMAQUILL_NO_32BIT:-0}" = 1 ]; then
     no_32bit_why="LUMAQUILL_NO_32BIT=1 says to take this machine for one that runs no 32-bit code"
 elif [ "${LUMAQUILL_32BIT_CHECKED:-}" = 1 ]; then
     no_32bit_why=${LUMAQUILL_NO_32BIT_WHY:-}
+elif boot_id=$(cat /proc/sys/kernel/random/boot_id 2>/dev/null) && [ -f "${answer_record:-}" ] &&
+    { read -r recorded_boot && read -r recorded_why; } <"$answer_record" &&
+    [ "$recorded_boot" = "$boot_id" ]; then
+    no_32bit_why=$recorded_why
+    LUMAQUILL_32BIT_CHECKED=1
+    LUMAQUILL_NO_32BIT_WHY=$no_32bit_why
+    export LUMAQUILL_32BIT_CHECKED LUMAQUILL_NO_32BIT_WHY
 else
     no_32bit_why=""
     probe_answer=""
@@ -55,7 +68,10 @@ int main(void)
         return 0;
     }
     __asm__ volatile("int $0x80" : "+a"(pid) : : "memory");
-    puts(pid == (long)getpid() ? "yes" : "refused");
+    if (pid == (long)getpid())
+        puts("yes");
+    else
+        printf("answered %ld\n", pid);
     return 0;
 }
 EOF
@@ -68,6 +84,8 @@ EOF
         probe_answer=$("$probe_dir/probe" 2>"$probe_dir/log") || probe_status=$?
         if [ "$probe_status" -gt 128 ]; then
             check_failed="${check_failed:+$check_failed; }it was killed by SIG$(kill -l $((probe_status - 128)))"
+        elif [ "${probe_answer#answered }" != "$probe_answer" ]; then
+            check_failed="${check_failed:+$check_failed; }the gate answered ${probe_answer#answered }, not our process id, as a sandbox's filter would"
         elif [ "$probe_answer" != yes ] && [ "$probe_answer" != refused ]; then
             check_failed="${check_failed:+$check_failed; }it gave no answer in $probe_folder (status $probe_status: $(head -n 1 "$probe_dir/log"))"
         fi
@@ -76,8 +94,15 @@ EOF
         [ "$probe_status" -eq 126 ] || [ "$probe_status" -eq 127 ] || break
     done
     case $probe_answer in
-    yes) ;;
-    refused) no_32bit_why="this Linux kernel runs no 32-bit code: 32-bit emulation is off (boot it with ia32_emulation=on; a kernel before 6.7 needs CONFIG_IA32_EMULATION=y)" ;;
+    yes | refused)
+        [ "$probe_answer" = yes ] ||
+            no_32bit_why="this Linux kernel runs no 32-bit code: 32-bit emulation is off (boot it with ia32_emulation=on; a kernel before 6.7 needs CONFIG_IA32_EMULATION=y)"
+        # Only a definite answer is kept: a check that could not be made may
+        # be put right (a compiler installed), and is asked again.
+        if [ -n "${answer_record:-}" ] && [ -n "${boot_id:-}" ] &&
+            printf '%s\n%s\n' "$boot_id" "$no_32bit_why" 2>/dev/null >"$answer_record.$$"; then
+            mv -f "$answer_record.$$" "$answer_record"
+        fi ;;
     *) echo "which-build: could not check whether this kernel runs 32-bit code, so the 32-bit build is tried: $check_failed" >&2 ;;
     esac
     LUMAQUILL_32BIT_CHECKED=1
