@@ -25,6 +25,17 @@ LRESULT CALLBACK RecordingEditProc(HWND window, UINT message, WPARAM wParam, LPA
     return message == WM_GETTEXTLENGTH ? result + lengthOverstatedBy : result;
 }
 
+// What a pass leaves in the box and what its client sends: with erase on,
+// the box holds exactly the lines that did not arrive, as the user wrote
+// them, and sending it again sends each of those once, and nothing twice;
+// with erase off, the box is as it was, never written.
+struct PassLeft {
+    std::string box;
+    std::string keptWithErase;
+    std::vector<std::string> sent;   // what the client sent from the pass
+    std::vector<std::string> resent; // what it sent from the kept text, pressed again
+};
+
 class SendPass : public ::testing::Test {
 protected:
     void SetUp() override
@@ -54,6 +65,24 @@ protected:
         char text[4096] = "";
         GetWindowTextA(inputBox, text, sizeof text);
         return text;
+    }
+    // Checks what the pass just made left, and with erase on sends again.
+    void ExpectLeft(const PassLeft &left, StandIn *client)
+    {
+        const bool erase = appSettings.eraseAfterSend != 0;
+        const std::string &expected = erase ? left.keptWithErase : left.box;
+        EXPECT_EQ(Hex(BoxText()), Hex(expected));
+        EXPECT_EQ(boxTextWrites, expected == left.box ? 0 : 1) << "a box with nothing sent is left alone";
+        if (!client)
+            return;
+        // Reading the log waits until a client that hung answers again.
+        EXPECT_EQ(LinesOf(client->Records()), left.sent);
+        if (!erase)
+            return;
+        std::vector<std::string> everything = left.sent;
+        everything.insert(everything.end(), left.resent.begin(), left.resent.end());
+        SendText();
+        EXPECT_EQ(LinesOf(client->Records()), everything);
     }
 };
 
@@ -222,17 +251,13 @@ TEST_F(SendPass, EachRowLooksUpItsOwnClassName)
 const std::string kHello = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd";
 const std::string kSendSo = "\x91\x97\x90\x4D\x83\x5C";
 
-// What a pass leaves in the box: with erase on, exactly the lines that did
-// not arrive, as the user wrote them; with erase off, the box as it was.
+// Passes into a client that is not there, cannot take a line or does not.
 struct KeepCase {
     const char *label;
     bool clientOpen;
     int children;
     const char *clientOptions;
-    std::string box;
-    std::string keptWithErase;
-    std::vector<std::string> sent;   // what the client sent from the pass
-    std::vector<std::string> resent; // what it sent from the kept text, pressed again
+    PassLeft left;
 };
 
 const KeepCase kKeepCases[] = {
@@ -256,19 +281,9 @@ TEST_F(SendPass, WithEraseOnTheBoxKeepsExactlyTheLinesThatDidNotArrive)
     for (const KeepCase &c : kKeepCases) {
         SCOPED_TRACE(c.label);
         std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn(0, c.children, c.clientOptions) : nullptr);
-        Type(c.box);
+        Type(c.left.box);
         SendText();
-        EXPECT_EQ(Hex(BoxText()), Hex(c.keptWithErase));
-        EXPECT_EQ(boxTextWrites, c.keptWithErase == c.box ? 0 : 1) << "a box with nothing sent is left alone";
-        if (!client)
-            continue;
-        // Reading the log waits until a client that hung answers again.
-        EXPECT_EQ(LinesOf(client->Records()), c.sent);
-        // Sending what was kept sends each of those lines once, and nothing twice.
-        std::vector<std::string> everything = c.sent;
-        everything.insert(everything.end(), c.resent.begin(), c.resent.end());
-        SendText();
-        EXPECT_EQ(LinesOf(client->Records()), everything);
+        ExpectLeft(c.left, client.get());
     }
 }
 
@@ -277,13 +292,9 @@ TEST_F(SendPass, WithEraseOffTheBoxIsNeverChanged)
     for (const KeepCase &c : kKeepCases) {
         SCOPED_TRACE(c.label);
         std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn(0, c.children, c.clientOptions) : nullptr);
-        Type(c.box);
+        Type(c.left.box);
         SendText();
-        EXPECT_EQ(BoxText(), c.box);
-        EXPECT_EQ(boxTextWrites, 0);
-        if (client) {
-            EXPECT_EQ(LinesOf(client->Records()), c.sent);
-        }
+        ExpectLeft(c.left, client.get());
     }
 }
 
@@ -469,10 +480,7 @@ struct NoMemoryCase {
     RunOut when;
     int atText;
     const char *clientOptions;
-    std::string box;
-    std::string keptWithErase;
-    std::vector<std::string> sent;   // what the client sent from the pass
-    std::vector<std::string> resent; // what it sent from the kept text, pressed again
+    PassLeft left;
 };
 
 TEST_F(SendPass, APassThatRunsOutOfMemoryKeepsEveryLineThatDidNotArrive)
@@ -497,12 +505,12 @@ TEST_F(SendPass, APassThatRunsOutOfMemoryKeepsEveryLineThatDidNotArrive)
             appSettings.eraseAfterSend = erase;
             StandIn client(0, 9, tell + " " + c.clientOptions);
             ASSERT_TRUE(client.Window());
-            Type(c.box);
+            Type(c.left.box);
             runOut = c.when;
             runOutAtText = static_cast<WPARAM>(c.atText);
             armed = true;
             usedUpUntilGivenBack = false;
-            moreThanThePassNeeds = c.box.size() + 256;
+            moreThanThePassNeeds = c.left.box.size() + 256;
             if (c.when == kBeforeThePass) {
                 armed = false;
                 usedUp.reset(new MemoryUsedUp);
@@ -511,19 +519,7 @@ TEST_F(SendPass, APassThatRunsOutOfMemoryKeepsEveryLineThatDidNotArrive)
             GiveMemoryBack();
             EXPECT_FALSE(armed) << "the pass never reached the point where memory was to run out";
             EXPECT_TRUE(usedUpUntilGivenBack) << "memory was not used up through the pass";
-
-            const std::string &expected = erase ? c.keptWithErase : c.box;
-            EXPECT_EQ(Hex(BoxText()), Hex(expected));
-            EXPECT_EQ(boxTextWrites, expected == c.box ? 0 : 1);
-            EXPECT_EQ(LinesOf(client.Records()), c.sent) << "a pass ends at the first line with no memory";
-            if (!erase)
-                continue;
-            // Sending what was kept sends each of those lines once, and nothing twice.
-            std::vector<std::string> everything = c.sent;
-            everything.insert(everything.end(), c.resent.begin(), c.resent.end());
-            SendText();
-            EXPECT_EQ(LinesOf(client.Records()), everything);
-            EXPECT_EQ(BoxText(), "");
+            ExpectLeft(c.left, &client);
         }
     }
 }
