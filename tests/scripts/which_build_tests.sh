@@ -129,6 +129,7 @@ case $status:$evidence in
 0:"Exec format error" | 139:*) expected="win64 this Linux kernel runs no 32-bit code:" ;;
 *) expected="(no evidence: the i386 program ended with status $status: $evidence)" ;;
 esac
+mkdir -p "$work/tmp"
 real=$(cd "$work/here" && env -u LUMAQUILL_32BIT_CHECKED -u LUMAQUILL_NO_32BIT TMPDIR="$work/tmp" \
     sh -c '. "$1"; echo "$lumaquill_build $no_32bit_why"' sh "$check" 2>&1)
 case $real in
