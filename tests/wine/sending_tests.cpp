@@ -508,13 +508,11 @@ TEST_F(SendPass, APassThatRunsOutOfMemoryKeepsEveryLineThatDidNotArrive)
             Type(c.left.box);
             runOut = c.when;
             runOutAtText = static_cast<WPARAM>(c.atText);
-            armed = true;
+            armed = c.when != kBeforeThePass;
             usedUpUntilGivenBack = false;
             moreThanThePassNeeds = c.left.box.size() + 256;
-            if (c.when == kBeforeThePass) {
-                armed = false;
+            if (!armed)
                 usedUp.reset(new MemoryUsedUp);
-            }
             SendText();
             GiveMemoryBack();
             EXPECT_FALSE(armed) << "the pass never reached the point where memory was to run out";
