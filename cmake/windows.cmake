@@ -25,6 +25,7 @@ add_library(lumaquill_core STATIC
   src/common/app.cpp
   src/sending/deliver.cpp
   src/sending/send_text.cpp
+  src/sending/stop_key.cpp
   src/commands/commands.cpp)
 target_include_directories(lumaquill_core PUBLIC src/common src/sending src/commands)
 target_link_libraries(lumaquill_core PUBLIC lumaquill_lines)

@@ -44,7 +44,9 @@ static const UINT kTextArrivingMessage = WM_APP + 2;
  *   <microseconds> <child> <what> <wParam> <lParam> <front> <text>
  *
  * microseconds: ClockMicroseconds() as the stand-in logged the record;
- * child: 1 to N in sibling order, 0 for the stand-in's own window (SYNC);
+ * child: 1 to N in sibling order, 0 for the stand-in's own window (SYNC,
+ *   and the keys typed to that window itself, where activation leaves the
+ *   keyboard focus);
  * what: SETTEXT, KEYDOWN, KEYUP, CHAR, SYSKEYDOWN, SYSKEYUP, SYSCHAR, LINE
  *   (Enter taken in the field: the line that was sent) or SYNC;
  * wParam, lParam: in hexadecimal (lParam 0 for SETTEXT, whose is a pointer);
@@ -71,6 +73,14 @@ static inline const char *ArgumentText(int argc, char **argv, const char *name)
         if (!strcmp(argv[i], name))
             return argv[i + 1];
     return NULL;
+}
+
+static inline int ArgumentFlag(int argc, char **argv, const char *name)
+{
+    for (int i = 1; i < argc; i++)
+        if (!strcmp(argv[i], name))
+            return 1;
+    return 0;
 }
 
 static inline int ArgumentNumber(int argc, char **argv, const char *name, int fallback)

@@ -1,18 +1,21 @@
 /* A stand-in chat client: registers one of the three chat clients' window
  * classes, shows a row of child windows whose eighth is an input field, and
  * shows every line that arrives there with Enter in a transcript. With --log
- * it also writes each text and key message its children receive to a file,
+ * it also writes each text and key message its windows receive to a file,
  * in the format chat_clients.h gives, so a test or a person can see exactly
  * what was typed, when, and whether the stand-in was in front as it came.
  *
  *   standin [--target 0|1|2] [--children N] [--log FILE]
  *           [--hang SECONDS [--hang-at N]] [--refuse N] [--tell WINDOW]
+ *           [--close-on-esc]
  *
  * --hang makes the Nth text that arrives (the first unless --hang-at says)
  * hold the stand-in that long; --refuse makes it turn the Nth text away,
  * answering WM_SETTEXT with FALSE and keeping the field as it was; --tell
  * names a window (its handle in decimal) that hears of each text before the
- * stand-in takes it (kTextArrivingMessage).
+ * stand-in takes it (kTextArrivingMessage); --close-on-esc closes the
+ * stand-in on an Esc key-down in any of its windows, as a client whose
+ * input field sits in a dialog would close.
  */
 #include <windows.h>
 #include <stdlib.h>
@@ -33,6 +36,7 @@ static HWND children[64];
 static WNDPROC childProcs[64];
 static int typingOurselves; /* our own SetWindowText calls are not arrivals */
 static HWND clientWindow;
+static int closeOnEsc;
 
 struct MessageName { UINT message; const char *name; };
 static const MessageName kRecorded[] = {
@@ -121,19 +125,27 @@ static void TakeLine(HWND field, LPARAM keyData)
     free(line);
 }
 
+/* Logs a key message that one of our windows got. With --close-on-esc,
+ * Esc's key-down closes the window wherever it lands, as a dialog does
+ * (its multi-line edit posts WM_CLOSE, IsDialogMessage makes it IDCANCEL). */
+static void RecordKey(int child, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    for (size_t i = 0; i < sizeof kRecorded / sizeof kRecorded[0]; i++)
+        if (kRecorded[i].message == message && message != WM_SETTEXT)
+            Record(child, kRecorded[i].name, wParam, lParam, NULL, 0);
+    if (closeOnEsc && message == WM_KEYDOWN && wParam == VK_ESCAPE)
+        PostMessageA(clientWindow, WM_CLOSE, 0, 0);
+}
+
 static LRESULT CALLBACK ChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     int child = (int)GetWindowLongPtrA(window, GWLP_USERDATA);
     WNDPROC original = childProcs[child - 1];
 
-    for (size_t i = 0; i < sizeof kRecorded / sizeof kRecorded[0]; i++) {
-        if (kRecorded[i].message != message || (message == WM_SETTEXT && typingOurselves))
-            continue;
-        const char *text = message == WM_SETTEXT ? (const char *)lParam : NULL;
-        Record(child, kRecorded[i].name, wParam, message == WM_SETTEXT ? 0 : lParam,
-               text, text ? strlen(text) : 0);
-        if (message != WM_SETTEXT)
-            continue;
+    RecordKey(child, message, wParam, lParam);
+    if (message == WM_SETTEXT && !typingOurselves) {
+        const char *text = (const char *)lParam;
+        Record(child, "SETTEXT", wParam, 0, text, text ? strlen(text) : 0);
         textsArrived++;
         if (tellWindow) {
             DWORD_PTR answer;
@@ -201,6 +213,7 @@ static void CreateChildren(HWND window, HINSTANCE instance)
 
 static LRESULT CALLBACK ClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    RecordKey(0, message, wParam, lParam);
     switch (message) {
     case WM_SIZE:      LayoutClient(window); return 0;
     case WM_DESTROY:   PostQuitMessage(0); return 0;
@@ -220,6 +233,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
     hangSeconds = ArgumentNumber(__argc, __argv, "--hang", 0);
     hangAt = ArgumentNumber(__argc, __argv, "--hang-at", hangAt);
     refuseAt = ArgumentNumber(__argc, __argv, "--refuse", 0);
+    closeOnEsc = ArgumentFlag(__argc, __argv, "--close-on-esc");
     if (const char *tell = ArgumentText(__argc, __argv, "--tell"))
         tellWindow = (HWND)(ULONG_PTR)strtoull(tell, NULL, 10);
     if (target < 0 || target > 2)

@@ -43,33 +43,40 @@ static HWND FindInputField(HWND client)
     return field;
 }
 
-int DeliverLine(const char *line)
+LineOutcome DeliverLine(const char *line)
 {
+    /* Once the user has stopped the pass, no line is raised or waited for. */
+    if (PassStopped())
+        return kLineEndsPass;
     HWND client = FindWindowA(TargetTable[appSettings.targetIndex], NULL);
     if (!client)
-        return 0;
+        return kLineNotDelivered;
     /* A client already known to be hung gets no line: one it cannot take now
      * is left for the pass to keep, rather than typed late or twice. */
     if (ClientIsHung(client))
-        return 0;
+        return kLineNotDelivered;
     /* A client that did not answer gets no line either: typed late it might
      * arrive out of order, or behind a line the user sends again. */
     if (!RaiseClient(client))
-        return 0;
-    Sleep(kFocusDelayMs);
+        return kLineNotDelivered;
+    /* The stop key ends the pass here, before this line is typed. */
+    if (WaitUnlessStopped(kFocusDelayMs))
+        return kLineEndsPass;
 
     /* A window without an input field where we expect one is not a client we
      * can type into; leave it, and our own keyboard focus, alone. */
     HWND field = FindInputField(client);
     if (!field)
-        return 0;
+        return kLineNotDelivered;
     SetFocus(field);
 
     /* Enter only follows a text the field took: pressing Enter on a text that
-     * did not arrive would send the previous line again. */
+     * did not arrive would send the previous line again. A text the field
+     * took gets its Enter even if the stop key came meanwhile, or it would
+     * sit in the client's field. */
     DWORD_PTR taken = 0;
     if (!SendMessageTimeoutA(field, WM_SETTEXT, 0, (LPARAM)line,
                              SMTO_ABORTIFHUNG, kClientTimeoutMs, &taken) || !taken)
-        return 0;
-    return PostMessageA(field, WM_KEYDOWN, VK_RETURN, kEnterKeyData) ? 1 : 0;
+        return kLineNotDelivered;
+    return PostMessageA(field, WM_KEYDOWN, VK_RETURN, kEnterKeyData) ? kLineDelivered : kLineNotDelivered;
 }

@@ -3,7 +3,10 @@
 #include "lines.h"
 #include "sending.h"
 
-enum LineOutcome { kLineNotDelivered, kLineDelivered, kLineNoMemory };
+/* A pass answers messages other programs send while it waits, and a Send
+ * may be among them: a pass inside the pass would type lines twice and out
+ * of order, so that Send is not taken. */
+static int passRunning;
 
 static int IsLeadByte(unsigned char byte)
 {
@@ -13,19 +16,21 @@ static int IsLeadByte(unsigned char byte)
 static LineOutcome DeliverSlice(const char *line, size_t length)
 {
     if (length == 0)
-        return DeliverLine(kBlankLineText) ? kLineDelivered : kLineNotDelivered;
+        return DeliverLine(kBlankLineText);
     HANDLE heap = GetProcessHeap();
     char *copy = (char *)HeapAlloc(heap, HEAP_ZERO_MEMORY, length + 1);
     if (!copy)
-        return kLineNoMemory;
+        return kLineEndsPass;
     memcpy(copy, line, length);
-    int delivered = DeliverLine(copy);
+    LineOutcome outcome = DeliverLine(copy);
     HeapFree(heap, 0, copy);
-    return delivered ? kLineDelivered : kLineNotDelivered;
+    return outcome;
 }
 
 void SendText(void)
 {
+    if (passRunning)
+        return;
     int reported = GetWindowTextLengthA(inputBox);
     if (reported <= 0)
         return;
@@ -41,27 +46,32 @@ void SendText(void)
 
     /* The lines that did not arrive are gathered at the start of the text as
      * the pass goes, so that erasing takes away only what was sent. A line
-     * that finds no memory ends the pass: it and every line after it never
-     * left, so they stay too, as they stand. */
+     * that ends the pass (the user stopped it, or it found no memory) and
+     * every line after it never left, so they stay too, as they stand. */
     LineCursor cursor;
     const char *line;
     size_t lineLength;
     size_t kept = 0;
+    passRunning = 1;
+    StartStopWatch();
     StartLines(&cursor, text, length, IsLeadByte);
     while (NextLine(&cursor, &line, &lineLength)) {
         LineOutcome outcome = DeliverSlice(line, lineLength);
-        if (outcome == kLineNoMemory) {
+        if (outcome == kLineEndsPass) {
             KeepRest(&cursor, text, &kept);
             break;
         }
         if (outcome == kLineNotDelivered)
             KeepLine(&cursor, text, &kept);
     }
+    EndStopWatch();
+    passRunning = 0;
 
-    /* A pass that delivered nothing leaves the box untouched. Should the box
-     * refuse its new text, it keeps the old: a line may then go twice, but
-     * none is lost. */
-    if (appSettings.eraseAfterSend && kept < length) {
+    /* A pass that delivered nothing leaves the box untouched, and a window
+     * closed during the pass took its box with it. Should the box refuse its
+     * new text, it keeps the old: a line may then go twice, but none is
+     * lost. */
+    if (appSettings.eraseAfterSend && kept < length && IsWindow(inputBox)) {
         text[kept] = '\0';
         SetWindowTextA(inputBox, text);
     }

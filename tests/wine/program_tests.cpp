@@ -196,6 +196,46 @@ TEST(Commands, ButtonNotificationsEachRunOnePass)
     EXPECT_EQ(client.Rows(), DeliveredRows({"pressed"}));
 }
 
+// While a pass waits, the window answers what other programs send it.
+TEST(DuringAPass, ASendThatArrivesStartsNoPassInsideIt)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    StandIn client;
+    const std::vector<std::string> lines = {"first", "second", "third"};
+    program.SetBoxText("first\r\nsecond\r\nthird");
+    program.Command(command::kSend);
+    ASSERT_TRUE(WaitUntil([&] { return !LinesOf(client.Records()).empty(); }));
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(program.Button(), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &answer));
+    ASSERT_TRUE(program.Settle());
+    EXPECT_EQ(LinesOf(client.Records()), lines) << "each line once, in order";
+}
+
+TEST(DuringAPass, ClosingTheWindowEndsThePassAtOnce)
+{
+    Program program;
+    ASSERT_TRUE(program.Main());
+    StandIn client;
+    const std::vector<std::string> lines = {"1", "2", "3", "4", "5", "6"};
+    program.SetBoxText("1\r\n2\r\n3\r\n4\r\n5\r\n6");
+    program.Command(command::kSend);
+    ASSERT_TRUE(WaitUntil([&] { return LinesOf(client.Records()).size() >= 2; }));
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(program.Main(), WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &answer));
+    auto texts = [&] {
+        size_t count = 0;
+        for (const Record &r : client.Records())
+            count += r.what == "SETTEXT";
+        return count;
+    };
+    const size_t typed = texts();
+    EXPECT_EQ(program.Proc().WaitForExit(), 0u);
+    EXPECT_EQ(texts(), typed) << "no line is typed once the window is gone";
+    EXPECT_EQ(LinesOf(client.Records()), std::vector<std::string>(lines.begin(), lines.begin() + static_cast<long>(typed)))
+        << "a text the client took still got its Enter";
+}
+
 TEST(Exit, EndsWithCodeZero)
 {
     struct { const char *label; UINT message; WPARAM wParam; } ways[] = {

@@ -2,6 +2,9 @@
 // box, typing into the stand-in chat client running as a process of its own.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 
@@ -251,14 +254,24 @@ TEST_F(SendPass, EachRowLooksUpItsOwnClassName)
 const std::string kHello = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd";
 const std::string kSendSo = "\x91\x97\x90\x4D\x83\x5C";
 
-// Passes into a client that is not there, cannot take a line or does not.
+// How the user presses Esc in a pass, once the client has taken its second
+// text: held as a finger holds it, the keyboard repeating it, or tapped in
+// the wait before the third line, with the key free or held as a hot key by
+// another program.
+enum StopPress { kNoPress, kEscHeld, kEscTapped, kEscTappedHeldElsewhere };
+
+// Passes into a client that is not there, cannot take a line or does not,
+// and passes the user stops.
 struct KeepCase {
     const char *label;
     bool clientOpen;
     int children;
     const char *clientOptions;
     PassLeft left;
+    StopPress press = kNoPress;
 };
+
+const std::string kFiveLines = "one\r\n" + kHello + "\r\nthree\r\n\r\nfive\r\n";
 
 const KeepCase kKeepCases[] = {
     {"client not open", false, 9, "", "one\r\ntwo\r\n", "one\r\ntwo\r\n", {}, {}},
@@ -273,28 +286,114 @@ const KeepCase kKeepCases[] = {
     {"a lone CR stays with its line", true, 9, "--refuse 1", "a\rb", "a\r", {"b"}, {"a"}},
     {"every line delivered", true, 9, "", "a\r\n\r\n" + kHello, "", {"a", " ", kHello}, {}},
     {"empty box", true, 9, "", "", "", {}, {}},
+    // The client closes on an Esc key-down, as a dialog does: a pass that let
+    // the key through would end it.
+    {"Esc held", true, 9, "--close-on-esc", {kFiveLines, "three\r\n\r\nfive\r\n", {"one", kHello}, {"three", " ", "five"}},
+     kEscHeld},
+    {"Esc tapped in the wait", true, 9, "--close-on-esc",
+     {kFiveLines, "three\r\n\r\nfive\r\n", {"one", kHello}, {"three", " ", "five"}}, kEscTapped},
+    {"Esc tapped after a line was kept", true, 9, "--close-on-esc --refuse 1",
+     {"kept\r\nsent\r\nstopped\r\n" + kSendSo, "kept\r\nstopped\r\n" + kSendSo, {"sent"}, {"kept", "stopped", kSendSo}},
+     kEscTapped},
+    {"Esc tapped while another program holds it", true, 9, "--close-on-esc",
+     {kFiveLines, "three\r\n\r\nfive\r\n", {"one", kHello}, {"three", " ", "five"}}, kEscTappedHeldElsewhere},
 };
 
-TEST_F(SendPass, WithEraseOnTheBoxKeepsExactlyTheLinesThatDidNotArrive)
+void Key(WORD key, bool up)
 {
-    appSettings.eraseAfterSend = 1;
-    for (const KeepCase &c : kKeepCases) {
-        SCOPED_TRACE(c.label);
-        std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn(0, c.children, c.clientOptions) : nullptr);
-        Type(c.left.box);
-        SendText();
-        ExpectLeft(c.left, client.get());
-    }
+    INPUT input;
+    ZeroMemory(&input, sizeof input);
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
 }
 
-TEST_F(SendPass, WithEraseOffTheBoxIsNeverChanged)
+// The user's hand, on a thread of its own while the pass holds the test's.
+struct Presser {
+    StopPress press;
+    StandIn *client;
+};
+
+// Started as "sending_tests.exe --hold-esc", this program is another
+// program that holds Esc as its hot key, and does so until it is ended.
+const bool kHoldingEsc = [] {
+    if (!std::strstr(GetCommandLineA(), "--hold-esc") || !RegisterHotKey(NULL, 7, 0, VK_ESCAPE))
+        return false;
+    for (MSG message;;) {
+        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        Sleep(10);
+    }
+}();
+
+bool EscIsHeldElsewhere()
 {
-    for (const KeepCase &c : kKeepCases) {
-        SCOPED_TRACE(c.label);
-        std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn(0, c.children, c.clientOptions) : nullptr);
-        Type(c.left.box);
-        SendText();
-        ExpectLeft(c.left, client.get());
+    if (!RegisterHotKey(NULL, 9, 0, VK_ESCAPE))
+        return true;
+    UnregisterHotKey(NULL, 9);
+    return false;
+}
+
+DWORD WINAPI PressEsc(void *parameter)
+{
+    Presser *p = static_cast<Presser *>(parameter);
+    WaitUntil([p] {
+        int texts = 0;
+        for (const Record &r : p->client->Records())
+            texts += r.what == "SETTEXT";
+        return texts >= 2;
+    });
+    if (p->press == kEscHeld) {
+        Key(VK_ESCAPE, false);
+        Sleep(250);
+        for (int repeat = 0; repeat < 4; repeat++, Sleep(35))
+            Key(VK_ESCAPE, false);
+        Key(VK_ESCAPE, true);
+    } else {
+        Sleep(100); // into the third line's wait
+        Key(VK_ESCAPE, false);
+        Sleep(30);
+        Key(VK_ESCAPE, true);
+    }
+    return 0;
+}
+
+TEST_F(SendPass, TheBoxKeepsExactlyTheLinesThatDidNotArriveWithEraseOnAndIsLeftAloneWithEraseOff)
+{
+    for (int erase = 1; erase >= 0; erase--) {
+        for (const KeepCase &c : kKeepCases) {
+            SCOPED_TRACE(std::string(c.label) + (erase ? ", erase on" : ", erase off"));
+            appSettings.eraseAfterSend = erase;
+            std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn(0, c.children, c.clientOptions) : nullptr);
+            Type(c.left.box);
+            std::unique_ptr<Process> holder;
+            if (c.press == kEscTappedHeldElsewhere) {
+                holder.reset(new Process('"' + BuildFolder() + "sending_tests.exe\" --hold-esc"));
+                ASSERT_TRUE(WaitUntil(EscIsHeldElsewhere)) << "the other program did not hold Esc";
+            }
+            Presser presser = {c.press, client.get()};
+            HANDLE hand = c.press != kNoPress ? CreateThread(NULL, 0, PressEsc, &presser, 0, NULL) : NULL;
+            SetForegroundWindow(mainWindow); // as after a click on Send
+            SendText();
+            if (hand) {
+                WaitForSingleObject(hand, 30000);
+                CloseHandle(hand);
+            }
+            holder.reset();
+            if (c.press != kNoPress) {
+                for (const Record &r : client->Records())
+                    EXPECT_FALSE(r.wParam == VK_ESCAPE && (r.what == "KEYDOWN" || r.what == "CHAR"))
+                        << "Esc reached the client: " << r.Row();
+                ASSERT_EQ(client->Proc().WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE)) << "the client closed";
+            }
+            ExpectLeft(c.left, client.get());
+            if (c.press != kNoPress) {
+                // Outside a pass Esc is not ours: it reaches the client again.
+                PressKey(VK_ESCAPE);
+                EXPECT_EQ(client->Proc().WaitForExit(5000), 0u) << "Esc after the pass did not reach the client";
+            }
+        }
     }
 }
 
