@@ -59,7 +59,7 @@ function(lumaquill_wine_test name timeout)
                ENVIRONMENT "${LUMAQUILL_WINE_ENV}")
 endfunction()
 
-lumaquill_wine_test(sending_tests 120)
+lumaquill_wine_test(sending_tests 240)
 lumaquill_wine_test(program_tests 120)
 # The window in-process needs the program's resources and entry point.
 lumaquill_wine_test(window_tests 120 src/window/winmain.cpp src/resources/lumaquill.rc)
