@@ -93,9 +93,15 @@ sandbox() {
             WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@" 3<&0 <&4 4<&-
 } 4<&0
 
-if ! sandbox /usr/bin/true 2>/dev/null; then
-    echo "wine-run: bubblewrap cannot enter $root: this kernel refuses user namespaces to $(id -un)" \
-        "(allow them: sysctl kernel.unprivileged_userns_clone=1 user.max_user_namespaces=15000)" >&2
+# bubblewrap's own words say why it could not: only when they say the
+# kernel refused the namespaces is a setting of the kernel to blame.
+if ! refusal=$(sandbox /usr/bin/true 2>&1 >/dev/null); then
+    refusal=$(printf '%s' "$refusal" | tr -s '\n' ' ')
+    case $refusal in
+    *namespace*) refusal="$refusal (this kernel refuses user namespaces to $(id -un 2>/dev/null || id -u);"\
+" allow them: sysctl kernel.unprivileged_userns_clone=1 user.max_user_namespaces=15000)" ;;
+    esac
+    echo "wine-run: bubblewrap cannot enter $root: $refusal" >&2
     exit 1
 fi
 

@@ -37,7 +37,8 @@ set_tests_properties(wine_run.refuses_32bit_where_none_runs PROPERTIES FIXTURES_
   PASS_REGULAR_EXPRESSION "not starting [^\n]*pe32-header.exe, a 32-bit program: LUMAQUILL_NO_32BIT=1[^\n]*\nexit status [1-9]")
 
 # The runner from a copy under /var/tmp, a folder of the root that the
-# sandbox binds read-only, with a Wine state of its own there. Making that
+# sandbox binds read-only, with a Wine state of its own there; and
+# bubblewrap's own words when it cannot make the sandbox. Making that
 # prefix takes both cores for a while, so it takes its turn with the tests
 # that use the desktop, some of which bound how long the program takes.
 add_test(NAME wine_run.sandbox
