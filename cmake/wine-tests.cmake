@@ -1,11 +1,6 @@
 # Tests that run the Windows code for real under Wine, against the stand-in
 # chat client and the program itself as processes of their own.
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-enable_testing()
-include(GoogleTest)
+include(${CMAKE_CURRENT_LIST_DIR}/googletest.cmake)
 
 set(LUMAQUILL_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
 set(LUMAQUILL_WINE_ENV "LUMAQUILL_WINE_STATE=${CMAKE_BINARY_DIR}/wine")
