@@ -6,8 +6,9 @@
 #
 #   per line   time beyond the 500 ms wait, from the stand-in's stamps, next
 #              to floor_sender.exe, which does only the bare delivery
-#   start-up   process start to a visible main window, next to
-#              minimal_window.exe, interleaved runs
+#   start-up   process start until lumaquill.exe's box and button exist
+#              (it makes them after it shows its window), next to
+#              minimal_window.exe's window shown, interleaved runs
 #   size       bytes and imported DLLs, next to minimal_window.exe
 #   memory     private bytes after start, 1,000 passes with no client and
 #              100 into the stand-in

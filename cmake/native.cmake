@@ -5,11 +5,7 @@
 set(LUMAQUILL_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 target_compile_options(lumaquill_lines PRIVATE ${LUMAQUILL_SANITIZE})
 
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-enable_testing()
-include(GoogleTest)
+include(${CMAKE_CURRENT_LIST_DIR}/googletest.cmake)
 
 add_executable(lines_tests tests/native/lines_tests.cpp)
 target_link_libraries(lines_tests PRIVATE lumaquill_lines GTest::gtest_main)

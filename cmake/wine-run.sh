@@ -48,23 +48,60 @@ if [ "${1:-}" != "--stop" ]; then
     esac
 fi
 
+# The root's /usr, /etc and /var are bound read-only, and a read-only folder
+# has no room for a mount point. Where something we bind (the tree, the
+# state, the X authority file) lies inside one, as a clone under
+# /usr/local/src or /var/lib/jenkins does, that folder becomes a tmpfs that
+# holds each of the root's entries in it, bound one by one (links made anew,
+# so that absolute targets keep their meaning), the entry on the way down
+# treated the same; bwrap then makes the mount point in the tmpfs. The
+# mounts are printed NUL-separated, for bwrap's --args, as a path may hold
+# any byte but that one.
+root_folder() ( # FOLDER PATH...
+    folder=$1
+    shift
+    for path in "$@"; do
+        case $path in "$folder"/*) ;; *) continue ;; esac
+        printf '%s\0' --tmpfs "$folder"
+        for entry in "$root$folder"/* "$root$folder"/.[!.]* "$root$folder"/..?*; do
+            if [ -L "$entry" ]; then
+                printf '%s\0' --symlink "$(readlink "$entry")" "${entry#"$root"}"
+            elif [ -d "$entry" ]; then
+                root_folder "${entry#"$root"}" "$@"
+            elif [ -e "$entry" ]; then
+                printf '%s\0' --ro-bind "$entry" "${entry#"$root"}"
+            fi
+        done
+        exit 0
+    done
+    printf '%s\0' --ro-bind "$root$folder" "$folder"
+)
+
 # Every call stands on the same folder as its "/": the wineserver hands each
 # program its current folder as a handle opened in the server's own call,
 # and only the same "/" lets the program find that folder's path again. The
-# state's /tmp holds the wineserver's socket; the root is only read.
+# state's /tmp holds the wineserver's socket; the root is only read. The
+# root's folders reach bwrap through a pipe on descriptor 3, the caller's
+# input staying the program's.
 sandbox() {
-    bwrap --die-with-parent --bind "$state/fs" / --ro-bind "$root/usr" /usr --ro-bind "$root/etc" /etc \
-        --ro-bind "$root/var" /var --proc /proc --dev /dev --ro-bind /sys /sys --bind "$state/tmp" /tmp \
-        --bind-try /tmp/.X11-unix /tmp/.X11-unix --ro-bind-try "$xauthority" "$xauthority" \
-        --bind "$top" "$top" --bind "$state" "$state" --chdir "$cwd" \
-        /usr/bin/env -i PATH=/usr/bin HOME="$state" LC_ALL=ja_JP.UTF-8 WINEPREFIX="$state/prefix" \
-        WINEDEBUG="${WINEDEBUG:--all}" DISPLAY="${display:-}" XAUTHORITY="$xauthority" \
-        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@"
-}
+    for folder in /usr /etc /var; do root_folder "$folder" "$top" "$state" "$xauthority"; done |
+        bwrap --die-with-parent --bind "$state/fs" / --args 3 --proc /proc --dev /dev --ro-bind /sys /sys \
+            --bind "$state/tmp" /tmp --bind-try /tmp/.X11-unix /tmp/.X11-unix --ro-bind-try "$xauthority" "$xauthority" \
+            --bind "$top" "$top" --bind "$state" "$state" --chdir "$cwd" \
+            /usr/bin/env -i PATH=/usr/bin HOME="$state" LC_ALL=ja_JP.UTF-8 WINEPREFIX="$state/prefix" \
+            WINEDEBUG="${WINEDEBUG:--all}" DISPLAY="${display:-}" XAUTHORITY="$xauthority" \
+            WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@" 3<&0 <&4 4<&-
+} 4<&0
 
-if ! sandbox /usr/bin/true 2>/dev/null; then
-    echo "wine-run: bubblewrap cannot enter $root: this kernel refuses user namespaces to $(id -un)" \
-        "(allow them: sysctl kernel.unprivileged_userns_clone=1 user.max_user_namespaces=15000)" >&2
+# bubblewrap's own words say why it could not: only when they say the
+# kernel refused the namespaces is a setting of the kernel to blame.
+if ! refusal=$(sandbox /usr/bin/true 2>&1 >/dev/null); then
+    refusal=$(printf '%s' "$refusal" | tr -s '\n' ' ')
+    case $refusal in
+    *namespace*) refusal="$refusal (this kernel refuses user namespaces to $(id -un 2>/dev/null || id -u);"\
+" allow them: sysctl kernel.unprivileged_userns_clone=1 user.max_user_namespaces=15000)" ;;
+    esac
+    echo "wine-run: bubblewrap cannot enter $root: $refusal" >&2
     exit 1
 fi
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 std::string BuildFolder()
 {
@@ -298,23 +299,69 @@ bool Program::BringToFront() const
     return WaitUntil([this] { return GetForegroundWindow() == main_; }, 5000);
 }
 
+// Moves the mouse to a point of the screen, then gives the button events.
+static void MouseAt(int x, int y, std::initializer_list<DWORD> buttons)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    std::vector<DWORD> events = {MOUSEEVENTF_MOVE};
+    events.insert(events.end(), buttons);
+    std::vector<INPUT> input(events.size());
+    for (size_t i = 0; i < events.size(); i++) {
+        ZeroMemory(&input[i], sizeof input[i]);
+        input[i].type = INPUT_MOUSE;
+        input[i].mi.dx = x * 65535 / (width - 1);
+        input[i].mi.dy = y * 65535 / (height - 1);
+        input[i].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | events[i];
+    }
+    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
 void ClickAt(HWND window)
 {
     RECT r;
     GetWindowRect(window, &r);
-    int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input[3];
-    ZeroMemory(input, sizeof input);
-    for (INPUT &i : input) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = x * 65535 / (width - 1);
-        i.mi.dy = y * 65535 / (height - 1);
-    }
-    input[0].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
-    input[1].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN;
-    input[2].mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
-    SendInput(3, input, sizeof(INPUT));
+    MouseAt((r.left + r.right) / 2, (r.top + r.bottom) / 2, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+}
+
+// Input reaches a program behind the messages posted to it, so only the
+// program's own answer tells that a click is done: the window pressed takes
+// the mouse until the button is let go.
+static bool ClickHandledAt(HWND window, int x, int y)
+{
+    DWORD thread = GetWindowThreadProcessId(window, NULL);
+    auto held = [thread] {
+        GUITHREADINFO info;
+        ZeroMemory(&info, sizeof info);
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(thread, &info) && info.hwndCapture != NULL;
+    };
+    MouseAt(x, y, {MOUSEEVENTF_LEFTDOWN});
+    bool pressed = WaitUntil(held, 5000);
+    MouseAt(x, y, {MOUSEEVENTF_LEFTUP});
+    return pressed && WaitUntil([&] { return !held(); }, 5000);
+}
+
+bool ClickAndWait(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    return ClickHandledAt(window, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+bool ClickOnTitle(HWND window)
+{
+    TITLEBARINFO title;
+    ZeroMemory(&title, sizeof title);
+    title.cbSize = sizeof title;
+    if (!GetTitleBarInfo(window, &title))
+        return false;
+    // A third of the way along, clear of the icon and the buttons.
+    int x = title.rcTitleBar.left + (title.rcTitleBar.right - title.rcTitleBar.left) / 3;
+    int y = (title.rcTitleBar.top + title.rcTitleBar.bottom) / 2;
+    DWORD_PTR hit = 0;
+    if (!SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_NORMAL, 5000, &hit) || hit != HTCAPTION)
+        return false;
+    return ClickHandledAt(window, x, y);
 }
 
 void PressWithCtrl(WORD key)

@@ -132,6 +132,11 @@ private:
 
 // Real input through the window system, as a user gives it.
 void ClickAt(HWND window);
+// Clicks that return once the window's program has handled them; false
+// where it never took the mouse, or, on the title, where the point chosen is
+// not on the title bar (and there is no click).
+bool ClickAndWait(HWND window);
+bool ClickOnTitle(HWND window);
 void PressWithCtrl(WORD key);
 void PressKey(WORD key);
 

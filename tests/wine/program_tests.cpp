@@ -4,6 +4,8 @@
 
 #include "harness.h"
 
+#include <memory>
+
 namespace {
 
 const DWORD kInputBoxStyle = 0x50A00044;
@@ -289,6 +291,131 @@ TEST(RealInput, CtrlAWithTheMainWindowFocusedSends)
     PressWithCtrl('A');
     ASSERT_TRUE(WaitUntil([&] { return client.Rows().size() >= 3; }, 10000));
     EXPECT_EQ(client.Rows(), DeliveredRows({"by key"}));
+}
+
+// Where the program's keys go: to its main window itself, to the box or the
+// button, or to no window of the program, when another is in front.
+enum class Keys { kMainWindow, kBox, kButton, kElsewhere };
+
+const char *NameOf(Keys keys)
+{
+    switch (keys) {
+    case Keys::kMainWindow: return "the main window";
+    case Keys::kBox:        return "the box";
+    case Keys::kButton:     return "the button";
+    default:                return "another program";
+    }
+}
+
+Keys WhereTheKeysGo(const Program &program)
+{
+    GUITHREADINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    if (GetForegroundWindow() != program.Main() ||
+        !GetGUIThreadInfo(GetWindowThreadProcessId(program.Main(), NULL), &info))
+        return Keys::kElsewhere;
+    if (info.hwndFocus == program.Main())
+        return Keys::kMainWindow;
+    if (info.hwndFocus == program.Box())
+        return Keys::kBox;
+    return info.hwndFocus == program.Button() ? Keys::kButton : Keys::kElsewhere;
+}
+
+// With no window manager on the virtual display, nothing draws the title
+// bar of a window that Wine leaves to the window manager to decorate, and a
+// click there lands on the desktop. Told to draw it itself, for
+// lumaquill.exe alone and while a test runs, Wine handles a click on the
+// title as Windows does.
+class WineDrawsTheTitle {
+public:
+    WineDrawsTheTitle()
+    {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, kDriverKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) ==
+            ERROR_SUCCESS) {
+            RegSetValueExA(key, "Decorated", 0, REG_SZ, reinterpret_cast<const BYTE *>("N"), 2);
+            RegCloseKey(key);
+        }
+    }
+    ~WineDrawsTheTitle()
+    {
+        RegDeleteKeyA(HKEY_CURRENT_USER, kDriverKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, kProgramKey);
+    }
+
+private:
+    static constexpr const char *kProgramKey = "Software\\Wine\\AppDefaults\\lumaquill.exe";
+    static constexpr const char *kDriverKey = "Software\\Wine\\AppDefaults\\lumaquill.exe\\X11 Driver";
+};
+
+// The ways a user comes back to the window, with real input, and where each
+// leaves the keys; Ctrl+Q, which ends the program, must work from the main
+// window itself and from nowhere else. By the platform's rules, a click
+// that activates the window from another window gives the focus to the
+// window itself, and a click on the title of the window already in front
+// leaves it where it was; a pass into the client puts the client in front.
+TEST(RealInput, WhereEachWayBackLeavesTheKeys)
+{
+    WineDrawsTheTitle title;
+    enum Step { kClickBox, kType, kClickTitle, kClickSend, kClickClient };
+    struct {
+        const char *label;
+        bool client; // a stand-in open, started before the program
+        std::vector<Step> steps;
+        Keys keys;
+    } ways[] = {
+        {"right after start", false, {}, Keys::kMainWindow},
+        {"typed in the box", false, {kClickBox, kType}, Keys::kBox},
+        {"typed in the box, then a click on the title", false, {kClickBox, kType, kClickTitle}, Keys::kBox},
+        {"clicked send, no client open", false, {kClickSend}, Keys::kButton},
+        {"clicked send, no client open, then a click on the title", false, {kClickSend, kClickTitle},
+         Keys::kButton},
+        {"a pass into the stand-in", true, {kClickBox, kType, kClickSend}, Keys::kElsewhere},
+        {"a pass into the stand-in, then a click on the title", true, {kClickBox, kType, kClickSend, kClickTitle},
+         Keys::kMainWindow},
+        {"a pass into the stand-in, then a click on the box", true, {kClickSend, kClickBox}, Keys::kBox},
+        {"typed in the box, a click on the stand-in, then one on the title", true,
+         {kClickBox, kType, kClickClient, kClickTitle}, Keys::kMainWindow},
+    };
+    for (const auto &w : ways) {
+        SCOPED_TRACE(w.label);
+        std::unique_ptr<StandIn> client(w.client ? new StandIn : nullptr);
+        Program program;
+        ASSERT_TRUE(program.Main());
+        program.SetBoxText("way back");
+        ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == program.Main(); }, 5000))
+            << "the program came up in front";
+        for (Step step : w.steps) {
+            switch (step) {
+            case kClickBox:
+                ASSERT_TRUE(ClickAndWait(program.Box()));
+                break;
+            case kType:
+                PressKey('X');
+                ASSERT_TRUE(WaitUntil([&] { return program.BoxText().size() > 8; }, 5000)) << "typed in the box";
+                break;
+            case kClickTitle:
+                ASSERT_TRUE(ClickOnTitle(program.Main()));
+                break;
+            case kClickSend:
+                ASSERT_TRUE(ClickAndWait(program.Button()));
+                if (client) {
+                    ASSERT_TRUE(WaitUntil([&] { return !LinesOf(client->Records()).empty(); }, 10000));
+                }
+                break;
+            case kClickClient:
+                ClickAt(client->Window());
+                ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == client->Window(); }, 5000));
+                break;
+            }
+            ASSERT_TRUE(program.Settle());
+        }
+        EXPECT_STREQ(NameOf(WhereTheKeysGo(program)), NameOf(w.keys));
+        PressWithCtrl('Q');
+        bool ended = program.Proc().WaitForExit(w.keys == Keys::kMainWindow ? 10000 : 2000) == 0;
+        EXPECT_EQ(ended, w.keys == Keys::kMainWindow) << "Ctrl+Q ends the program from the main window alone";
+    }
 }
 
 TEST(RealInput, KeysInTheInputBoxDoNothing)
