@@ -10,6 +10,10 @@ static int claimed; /* the key's presses come to us as WM_HOTKEY, not to the cli
 static int stopped; /* once the pass is to end, the rest of it goes at once */
 static int wasDown; /* the key at the last look, where another program holds it */
 
+/* What wakes a wait: a press of the claimed key, or a message another
+ * program sends us, which must be answered. Nothing posted or typed. */
+static const DWORD kWakeFor = QS_HOTKEY | QS_SENDMESSAGE;
+
 static int KeyIsDown(void)
 {
     return (GetAsyncKeyState(kStopKey) & 0x8000) != 0;
@@ -44,7 +48,7 @@ void StartStopWatch(void)
     /* Where the key cannot be claimed its state is read instead. This first
      * read takes the "pressed since the last read" mark that a press from
      * before the pass left, so that it does not count. */
-    wasDown = (GetAsyncKeyState(kStopKey) & 0x8000) != 0;
+    wasDown = KeyIsDown();
 }
 
 int PassStopped(void)
@@ -59,7 +63,9 @@ int PassStopped(void)
         wasDown = down;
     }
     /* Our window closed from outside while we waited: its box is gone, and
-     * nothing is left to send from. */
+     * nothing is left to send from. Where the quit it asked for is left in
+     * the queue by a filtered look, as Windows may leave it, this is what
+     * ends the pass. */
     if (!IsWindow(inputBox))
         stopped = 1;
     return stopped;
@@ -87,7 +93,7 @@ int WaitUnlessStopped(DWORD ms)
         DWORD slice = ms - (DWORD)waited;
         if (!claimed && slice > kStopKeyLookMs)
             slice = kStopKeyLookMs;
-        MsgWaitForMultipleObjects(0, NULL, FALSE, slice, QS_HOTKEY | QS_SENDMESSAGE);
+        MsgWaitForMultipleObjects(0, NULL, FALSE, slice, kWakeFor);
     }
 }
 
@@ -100,7 +106,7 @@ void EndStopWatch(void)
      * most, as a key's state can stick. */
     DWORD start = GetTickCount();
     while (stopped && KeyIsDown() && GetTickCount() - start < kStopKeyReleaseMs) {
-        MsgWaitForMultipleObjects(0, NULL, FALSE, kStopKeyLookMs, QS_HOTKEY | QS_SENDMESSAGE);
+        MsgWaitForMultipleObjects(0, NULL, FALSE, kStopKeyLookMs, kWakeFor);
         TakeStopPresses();
     }
     UnregisterHotKey(NULL, kStopHotKeyId);

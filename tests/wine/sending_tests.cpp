@@ -2,9 +2,7 @@
 // box, typing into the stand-in chat client running as a process of its own.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 
@@ -271,7 +269,9 @@ struct KeepCase {
     StopPress press = kNoPress;
 };
 
-const std::string kFiveLines = "one\r\n" + kHello + "\r\nthree\r\n\r\nfive\r\n";
+// Five lines, stopped once the second has arrived.
+const PassLeft kStoppedAtTheThird = {"one\r\n" + kHello + "\r\nthree\r\n\r\nfive\r\n", "three\r\n\r\nfive\r\n",
+                                     {"one", kHello}, {"three", " ", "five"}};
 
 const KeepCase kKeepCases[] = {
     {"client not open", false, 9, "", "one\r\ntwo\r\n", "one\r\ntwo\r\n", {}, {}},
@@ -288,15 +288,13 @@ const KeepCase kKeepCases[] = {
     {"empty box", true, 9, "", "", "", {}, {}},
     // The client closes on an Esc key-down, as a dialog does: a pass that let
     // the key through would end it.
-    {"Esc held", true, 9, "--close-on-esc", {kFiveLines, "three\r\n\r\nfive\r\n", {"one", kHello}, {"three", " ", "five"}},
-     kEscHeld},
-    {"Esc tapped in the wait", true, 9, "--close-on-esc",
-     {kFiveLines, "three\r\n\r\nfive\r\n", {"one", kHello}, {"three", " ", "five"}}, kEscTapped},
+    {"Esc held", true, 9, "--close-on-esc", kStoppedAtTheThird, kEscHeld},
+    {"Esc tapped in the wait", true, 9, "--close-on-esc", kStoppedAtTheThird, kEscTapped},
     {"Esc tapped after a line was kept", true, 9, "--close-on-esc --refuse 1",
      {"kept\r\nsent\r\nstopped\r\n" + kSendSo, "kept\r\nstopped\r\n" + kSendSo, {"sent"}, {"kept", "stopped", kSendSo}},
      kEscTapped},
-    {"Esc tapped while another program holds it", true, 9, "--close-on-esc",
-     {kFiveLines, "three\r\n\r\nfive\r\n", {"one", kHello}, {"three", " ", "five"}}, kEscTappedHeldElsewhere},
+    {"Esc tapped while another program holds it", true, 9, "--close-on-esc", kStoppedAtTheThird,
+     kEscTappedHeldElsewhere},
 };
 
 void Key(WORD key, bool up)
