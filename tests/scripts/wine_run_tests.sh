@@ -40,10 +40,16 @@ case_() {
 }
 
 setting='sysctl|kernel\.|user\.max'
+# A path in a pattern stands for itself, whatever bytes the folder's name holds.
+literal() { printf '%s' "$1" | sed 's/[][\\.*^$(){}+?|]/\\&/g'; }
 case_ "a copy under /var/tmp runs a Windows program" '^from the copy under /var/tmp' 'wine-run:' \
     env LUMAQUILL_WINE_STATE="$copy/wine" sh "$copy/cmake/wine-run.sh" cmd.exe /c echo from the copy under /var/tmp
+# Which of the root's folders bubblewrap misses first depends on where the
+# tree lies: from a clone under /usr the root's /usr is made of its entries,
+# of which this root has none, and /etc is the first it cannot find.
 case_ "a root without its folders: bubblewrap's words, and no kernel setting" \
-    "^wine-run: bubblewrap cannot enter $work/root: bwrap: Can't find source path $work/root/usr" "$setting" \
+    "^wine-run: bubblewrap cannot enter $(literal "$work")/root: bwrap: Can't find source path $(literal "$work")/root/(usr|etc|var)(:|\$)" \
+    "$setting" \
     env LUMAQUILL_WINE_ROOT="$work/root" LUMAQUILL_WINE_STATE="$work/state" sh "$runner" --stop
 # Mapped to root, bubblewrap would need no namespace of its own, so the
 # caller is mapped to an ordinary user, who keeps the capabilities only to
