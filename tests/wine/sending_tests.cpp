@@ -2,8 +2,9 @@
 // box, typing into the stand-in chat client running as a process of its own.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "app.h"
@@ -17,11 +18,21 @@ namespace {
 WNDPROC editProc;
 int boxTextWrites;
 LRESULT lengthOverstatedBy; // a box that reports more text than it copies
+WPARAM escAtText;           // the client's text at whose arrival the user presses Esc, 0 for none
+
+void PressEscAsTheClientTakesAText();
 
 LRESULT CALLBACK RecordingEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SETTEXT)
         boxTextWrites++;
+    // The stand-in started with --tell this box asks it before it takes each
+    // text, while the pass still waits for that text to be taken.
+    if (message == kTextArrivingMessage) {
+        if (wParam == escAtText)
+            PressEscAsTheClientTakesAText();
+        return 0;
+    }
     LRESULT result = CallWindowProcA(editProc, window, message, wParam, lParam);
     return message == WM_GETTEXTLENGTH ? result + lengthOverstatedBy : result;
 }
@@ -43,6 +54,7 @@ protected:
     {
         appSettings = AppSettings{0, 0, 0};
         lengthOverstatedBy = 0;
+        escAtText = 0;
         mainWindow = CreateWindowExA(0, "STATIC", "sending tests", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 400,
                                      300, 200, NULL, NULL, GetModuleHandleA(NULL), NULL);
         inputBox = CreateWindowExA(0, "EDIT", NULL, WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 280, 150,
@@ -255,8 +267,9 @@ const std::string kSendSo = "\x91\x97\x90\x4D\x83\x5C";
 // How the user presses Esc in a pass, once the client has taken its second
 // text: held as a finger holds it, the keyboard repeating it, or tapped in
 // the wait before the third line, with the key free or held as a hot key by
-// another program.
-enum StopPress { kNoPress, kEscHeld, kEscTapped, kEscTappedHeldElsewhere };
+// another program; or tapped while the client takes that second text, the
+// pass waiting for it.
+enum StopPress { kNoPress, kEscHeld, kEscTapped, kEscTappedHeldElsewhere, kEscAsTheSecondTextIsTaken };
 
 // Passes into a client that is not there, cannot take a line or does not,
 // and passes the user stops.
@@ -295,6 +308,10 @@ const KeepCase kKeepCases[] = {
      kEscTapped},
     {"Esc tapped while another program holds it", true, 9, "--close-on-esc", kStoppedAtTheThird,
      kEscTappedHeldElsewhere},
+    // The second text was taken: it gets its Enter, or it would sit in the
+    // client's field, and only the third line on stays.
+    {"Esc tapped as the client takes a text", true, 9, "--close-on-esc", kStoppedAtTheThird,
+     kEscAsTheSecondTextIsTaken},
 };
 
 void Key(WORD key, bool up)
@@ -307,30 +324,60 @@ void Key(WORD key, bool up)
     SendInput(1, &input, sizeof input);
 }
 
+// A tap in the middle of a message the pass is waiting on. It returns once
+// the press has come to the pass as the hot key it claimed, so the pass
+// cannot miss it however soon it looks; a key nobody claimed leaves that to
+// the case's outcome to show.
+void PressEscAsTheClientTakesAText()
+{
+    Key(VK_ESCAPE, false);
+    Key(VK_ESCAPE, true);
+    MSG press;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 2000; Sleep(1))
+        if (PeekMessageA(&press, NULL, WM_HOTKEY, WM_HOTKEY, PM_NOREMOVE))
+            break;
+}
+
 // The user's hand, on a thread of its own while the pass holds the test's.
 struct Presser {
     StopPress press;
     StandIn *client;
 };
 
-// Started as "sending_tests.exe --hold-esc", this program is another
-// program that holds Esc as its hot key, and does so until it is ended.
-const bool kHoldingEsc = [] {
-    if (!std::strstr(GetCommandLineA(), "--hold-esc") || !RegisterHotKey(NULL, 7, 0, VK_ESCAPE))
+// Started as "sending_tests.exe --hold-esc FILE", this program is another
+// program that holds Esc as its hot key until it is ended, and runs no test.
+// Its word goes to FILE: that it holds the key, or why it cannot, in which
+// case it also says so on its error stream and ends at once.
+const char kHoldsEsc[] = "holds Esc";
+
+const bool kIsEscHolder = [] {
+    if (!ArgumentFlag(__argc, __argv, "--hold-esc"))
         return false;
-    for (MSG message;;) {
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageA(&message);
-        Sleep(10);
+    const char *wordFile = ArgumentText(__argc, __argv, "--hold-esc");
+    if (!wordFile) {
+        std::fprintf(stderr, "sending_tests --hold-esc: no file named for its word\n");
+        ExitProcess(2);
     }
+    std::string word = kHoldsEsc;
+    if (!RegisterHotKey(NULL, 7, 0, VK_ESCAPE))
+        word = "cannot hold Esc: RegisterHotKey failed with Windows error " + std::to_string(GetLastError());
+    std::ofstream(wordFile, std::ios::binary) << word << '\n';
+    if (word != kHoldsEsc) {
+        std::fprintf(stderr, "sending_tests --hold-esc: %s\n", word.c_str());
+        ExitProcess(1);
+    }
+    for (MSG message; GetMessageA(&message, NULL, 0, 0) > 0;)
+        DispatchMessageA(&message);
+    ExitProcess(0);
 }();
 
-bool EscIsHeldElsewhere()
+// The first whole line of a file, or "" while there is none.
+std::string WordIn(const std::string &path)
 {
-    if (!RegisterHotKey(NULL, 9, 0, VK_ESCAPE))
-        return true;
-    UnregisterHotKey(NULL, 9);
-    return false;
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t end = text.find('\n');
+    return end == std::string::npos ? "" : text.substr(0, end);
 }
 
 DWORD WINAPI PressEsc(void *parameter)
@@ -363,15 +410,30 @@ TEST_F(SendPass, TheBoxKeepsExactlyTheLinesThatDidNotArriveWithEraseOnAndIsLeftA
         for (const KeepCase &c : kKeepCases) {
             SCOPED_TRACE(std::string(c.label) + (erase ? ", erase on" : ", erase off"));
             appSettings.eraseAfterSend = erase;
-            std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn(0, c.children, c.clientOptions) : nullptr);
+            std::string options = c.clientOptions;
+            if (c.press == kEscAsTheSecondTextIsTaken) {
+                options += " --tell " + std::to_string(reinterpret_cast<ULONG_PTR>(inputBox));
+                escAtText = 2;
+            }
+            std::unique_ptr<StandIn> client(c.clientOpen ? new StandIn(0, c.children, options) : nullptr);
             Type(c.left.box);
             std::unique_ptr<Process> holder;
             if (c.press == kEscTappedHeldElsewhere) {
-                holder.reset(new Process('"' + BuildFolder() + "sending_tests.exe\" --hold-esc"));
-                ASSERT_TRUE(WaitUntil(EscIsHeldElsewhere)) << "the other program did not hold Esc";
+                const std::string wordFile = TempPath("esc-holder.txt");
+                holder.reset(new Process('"' + BuildFolder() + "sending_tests.exe\" --hold-esc \"" + wordFile + '"'));
+                std::string word;
+                DWORD ended = STILL_ACTIVE;
+                WaitUntil([&] {
+                    ended = holder->WaitForExit(0);
+                    word = WordIn(wordFile);
+                    return !word.empty() || ended != STILL_ACTIVE;
+                });
+                ASSERT_EQ(word, kHoldsEsc) << "the other program did not hold Esc"
+                                           << (ended != STILL_ACTIVE ? ", and ended with " + std::to_string(ended) : "");
             }
             Presser presser = {c.press, client.get()};
-            HANDLE hand = c.press != kNoPress ? CreateThread(NULL, 0, PressEsc, &presser, 0, NULL) : NULL;
+            const bool byHand = c.press != kNoPress && c.press != kEscAsTheSecondTextIsTaken;
+            HANDLE hand = byHand ? CreateThread(NULL, 0, PressEsc, &presser, 0, NULL) : NULL;
             SetForegroundWindow(mainWindow); // as after a click on Send
             SendText();
             if (hand) {
@@ -379,6 +441,7 @@ TEST_F(SendPass, TheBoxKeepsExactlyTheLinesThatDidNotArriveWithEraseOnAndIsLeftA
                 CloseHandle(hand);
             }
             holder.reset();
+            escAtText = 0;
             if (c.press != kNoPress) {
                 for (const Record &r : client->Records())
                     EXPECT_FALSE(r.wParam == VK_ESCAPE && (r.what == "KEYDOWN" || r.what == "CHAR"))
