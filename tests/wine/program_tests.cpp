@@ -198,8 +198,9 @@ TEST(Commands, ButtonNotificationsEachRunOnePass)
     EXPECT_EQ(client.Rows(), DeliveredRows({"pressed"}));
 }
 
-// While a pass waits, the window answers what other programs send it.
-TEST(DuringAPass, ASendThatArrivesStartsNoPassInsideIt)
+// While a pass waits, the window answers what other programs send it, as it
+// comes, not once the wait is over.
+TEST(DuringAPass, ASendThatArrivesIsAnsweredAtOnceAndStartsNoPassInsideIt)
 {
     Program program;
     ASSERT_TRUE(program.Main());
@@ -209,9 +210,20 @@ TEST(DuringAPass, ASendThatArrivesStartsNoPassInsideIt)
     program.Command(command::kSend);
     ASSERT_TRUE(WaitUntil([&] { return !LinesOf(client.Records()).empty(); }));
     DWORD_PTR answer = 0;
+    const double sent = NowMicroseconds();
     EXPECT_TRUE(SendMessageTimeoutA(program.Button(), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &answer));
+    const double answered = NowMicroseconds();
     ASSERT_TRUE(program.Settle());
-    EXPECT_EQ(LinesOf(client.Records()), lines) << "each line once, in order";
+    std::vector<Record> records = client.Records();
+    EXPECT_EQ(LinesOf(records), lines) << "each line once, in order";
+    double secondTyped = 0;
+    for (const Record &r : records)
+        if (r.what == "SETTEXT" && r.bytes == "second")
+            secondTyped = static_cast<double>(r.microseconds);
+    // Sent in the half-second before the second line, it is answered well
+    // within it: a pass that only slept would answer at the wait's end.
+    ASSERT_GT(secondTyped, answered) << "the click came while the pass waited before the second line";
+    EXPECT_LT(answered - sent, kLineWaitMs * 1000.0 / 5) << "microseconds until the click was answered";
 }
 
 TEST(DuringAPass, ClosingTheWindowEndsThePassAtOnce)
