@@ -79,14 +79,14 @@ static std::string Unhex(const std::string &hex)
     return out;
 }
 
-Process::Process(const std::string &commandLine) : commandLine_(commandLine)
+Process::Process(const std::string &commandLine, DWORD creationFlags) : commandLine_(commandLine)
 {
     ZeroMemory(&info_, sizeof info_);
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     std::string line = commandLine;
-    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info_)) {
+    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, creationFlags, NULL, NULL, &startup, &info_)) {
         // Said here, or a test would see no more than a window that never came.
         std::fprintf(stderr, "could not start %s: Windows error %lu\n", commandLine.c_str(), GetLastError());
         ZeroMemory(&info_, sizeof info_);

@@ -45,17 +45,20 @@ HWND VisibleWindowOf(DWORD processId, const char *className);
 // A child process that is ended, if still running, when the test is over.
 class Process {
 public:
-    explicit Process(const std::string &commandLine);
+    // With CREATE_SUSPENDED, it starts only on Resume.
+    explicit Process(const std::string &commandLine, DWORD creationFlags = 0);
     ~Process();
     Process(const Process &) = delete;
     Process &operator=(const Process &) = delete;
     bool Started() const { return info_.hProcess != NULL; }
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
     // The top-level window of the given class that this process owns.
     HWND FindWindowOfClass(const char *className, DWORD timeoutMs = 10000) const;
     // Waits for the process to end and gives its exit code; STILL_ACTIVE if it did not.
     DWORD WaitForExit(DWORD timeoutMs = 10000);
     void Kill();
+    void Resume() const { ResumeThread(info_.hThread); }
 
 private:
     std::string commandLine_;
