@@ -16,7 +16,10 @@ work=$(mktemp -d "$(pwd)/which-build-tests.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # The stand-in compiler: "-o OUT" names the probe; FAKE_PROBE says how it ends.
-cat >"$work/fake-cc" <<'EOF'
+# It is found on PATH, as $CC may carry options and is split at spaces, and
+# the tree's own path may hold some.
+mkdir "$work/bin"
+cat >"$work/bin/fake-cc" <<'EOF'
 #!/bin/sh
 while [ "$#" -gt 0 ]; do [ "$1" = -o ] && out=$2; shift; done
 case $FAKE_PROBE in
@@ -32,7 +35,7 @@ noexec-tmp) printf '#!/bin/sh\necho yes\n' >"$out"
 esac
 chmod +x "$out"
 EOF
-chmod +x "$work/fake-cc"
+chmod +x "$work/bin/fake-cc"
 mkdir "$work/here"
 
 passed=0
@@ -49,7 +52,7 @@ case_() {
     shift 4
     mkdir -p "$work/tmp"
     got=$(cd "$work/here" && env -u LUMAQUILL_32BIT_CHECKED -u LUMAQUILL_NO_32BIT_WHY -u LUMAQUILL_NO_32BIT \
-        TMPDIR="$work/tmp" CC="$work/fake-cc" RECORD= THEN= "$@" \
+        TMPDIR="$work/tmp" PATH="$work/bin:$PATH" CC=fake-cc RECORD= THEN= "$@" \
         sh -c 'answer_record=$RECORD; . "$1"
             if [ -n "$THEN" ]; then eval "$THEN"; else echo "$lumaquill_build"; echo "$no_32bit_why"; fi' \
         sh "$check" 2>"$work/err")
@@ -75,6 +78,8 @@ case_() {
 }
 
 kernel_no='^this Linux kernel runs no 32-bit code: .*ia32_emulation=on'
+# A path in a pattern stands for itself, whatever bytes the folder's name holds.
+literal() { printf '%s' "$1" | sed 's/[][\\.*^$(){}+?|]/\\&/g'; }
 could_not='^which-build: could not check whether this kernel runs 32-bit code, so the 32-bit build is tried: '
 case_ "the kernel answers: the exe we ship" win32 "" "" FAKE_PROBE=answers
 case_ "the kernel refuses: the 64-bit build, and why" win64 "$kernel_no" "" FAKE_PROBE=refused
@@ -87,7 +92,7 @@ case_ "a probe that says nothing: could not check" win32 "" "${could_not}it gave
 case_ "a gate that answers an error code: could not check, not a no" win32 "" \
     "${could_not}the gate answered -38, not our process id" FAKE_PROBE=filtered
 case_ "no folder runs it: could not check, naming both" win32 "" \
-    "${could_not}it gave no answer in $work/tmp \(status 126.*\); it gave no answer in $work/here \(status 126" \
+    "${could_not}it gave no answer in $(literal "$work")/tmp \(status 126.*\); it gave no answer in $(literal "$work")/here \(status 126" \
     FAKE_PROBE=noexec
 case_ "a noexec /tmp: the check runs from the current folder" win32 "" "" FAKE_PROBE=noexec-tmp
 case_ "an answer handed down is taken, not checked again" win64 "^handed down$" "" FAKE_PROBE=unbuildable \
