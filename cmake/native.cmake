@@ -30,6 +30,8 @@ endif()
 # It builds and runs its probes in the build folder: /tmp may run nothing.
 add_test(NAME which_build COMMAND sh ${CMAKE_SOURCE_DIR}/tests/scripts/which_build_tests.sh
          WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+add_test(NAME debian_mirror COMMAND sh ${CMAKE_SOURCE_DIR}/tests/scripts/debian_mirror_tests.sh
+         WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 
 find_package(benchmark QUIET)
 if(benchmark_FOUND)
