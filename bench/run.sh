@@ -6,9 +6,10 @@
 #
 #   per line   time beyond the 500 ms wait, from the stand-in's stamps, next
 #              to floor_sender.exe, which does only the bare delivery
-#   start-up   process start until lumaquill.exe's box and button exist
-#              (it makes them after it shows its window), next to
-#              minimal_window.exe's window shown, interleaved runs
+#   start-up   process start until the program first waits for input in
+#              its message loop, as the platform tells it (lumaquill.exe
+#              has its box and button then), next to minimal_window.exe,
+#              interleaved runs
 #   size       bytes and imported DLLs, next to minimal_window.exe
 #   memory     private bytes after start, 1,000 passes with no client and
 #              100 into the stand-in
@@ -24,14 +25,13 @@ if [ "${LUMAQUILL_BENCH_QUICK:-0}" = 1 ]; then
 else
     line_rounds=5 start_rounds=30 idle=1000 client=100 reps=5
 fi
-sh scripts/install-deps.sh
-sh scripts/wine-root.sh >/dev/null
+. scripts/steps.sh
+install_packages
+make_wine_root
 . scripts/which-build.sh
 [ -z "$no_32bit_why" ] || echo "Measuring the 64-bit build in place of the 32-bit exe we ship: $no_32bit_why."
-cmake --preset "$lumaquill_build" >/dev/null
-cmake --build --preset "$lumaquill_build" --target exe_bench
-cmake --preset native >/dev/null
-cmake --build --preset native --target lines_bench
+build_preset "$lumaquill_build" exe_bench
+build_preset native lines_bench
 
 bin="$top/build/$lumaquill_build"
 case $lumaquill_build in
@@ -42,6 +42,9 @@ logs="$bin/bench-logs"
 mkdir -p "$logs"
 export LUMAQUILL_WINE_STATE="$bin/wine"
 trap 'sh "$top/cmake/wine-run.sh" --stop' EXIT
+# As in the run command: the first start makes the prefix, and is said.
+[ -f "$LUMAQUILL_WINE_STATE/prefix/.made" ] ||
+    step "Starting Wine (the first start makes its prefix, up to half a minute)" sh "$top/cmake/wine-run.sh"
 bench() { sh "$top/cmake/wine-run.sh" "$bin/exe_bench.exe" "$@"; }
 
 echo "== per line ($line_rounds rounds of 20 lines from each sender)"

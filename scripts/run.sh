@@ -11,13 +11,13 @@
 set -eu
 cd "$(dirname "$0")/.."
 top=$(pwd)
-sh scripts/install-deps.sh
+. scripts/steps.sh
+install_packages
 . scripts/which-build.sh
 [ -z "$no_32bit_why" ] ||
     echo "Starting the 64-bit build, build/win64/lumaquill.exe, in place of the 32-bit exe we ship: $no_32bit_why."
-cmake --preset "$lumaquill_build" >/dev/null
-cmake --build --preset "$lumaquill_build" --target lumaquill standin demo
-sh scripts/wine-root.sh >/dev/null
+build_preset "$lumaquill_build" lumaquill standin demo
+make_wine_root
 bin="$top/build/$lumaquill_build"
 export LUMAQUILL_WINE_STATE="$bin/wine-app"
 mkdir -p "$LUMAQUILL_WINE_STATE"
@@ -31,6 +31,10 @@ else
     unset LUMAQUILL_DISPLAY
 fi
 trap 'run --stop' EXIT INT TERM
+# The Wine runner marks the prefix it has made; until then, the first start
+# makes it, which is slow enough to be said.
+[ -f "$LUMAQUILL_WINE_STATE/prefix/.made" ] ||
+    step "Starting Wine (the first start makes its prefix, up to half a minute)" run
 
 log="$LUMAQUILL_WINE_STATE/standin.log"
 rm -f "$log"

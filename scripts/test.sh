@@ -7,15 +7,16 @@
 # one wherever the kernel runs 32-bit code. The last lines say which.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/install-deps.sh
+top=$(pwd)
+. scripts/steps.sh
+install_packages
 for preset in native win32 win32-clang win64; do
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
+    build_preset "$preset"
 done
 sh scripts/check-product.sh build/win32/lumaquill.exe
 sh scripts/check-product.sh build/win32-clang/lumaquill.exe
 sh scripts/release.sh --check
-sh scripts/wine-root.sh >/dev/null
+make_wine_root
 # Asked once: the answer goes through the environment to every test.
 . scripts/which-build.sh
 ctest --preset native
