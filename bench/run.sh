@@ -6,10 +6,11 @@
 #
 #   per line   time beyond the 500 ms wait, from the stand-in's stamps, next
 #              to floor_sender.exe, which does only the bare delivery
-#   start-up   process start until the program first waits for input in
-#              its message loop, as the platform tells it (lumaquill.exe
-#              has its box and button then), next to minimal_window.exe,
-#              interleaved runs
+#   start-up   process start until the program can be typed into (its
+#              window shown with the box and the button in it, and its
+#              loop waiting), as the window manager tells it, next to
+#              minimal_window.exe; starts in turns, the quickest of five
+#              a round
 #   size       bytes and imported DLLs, next to minimal_window.exe
 #   memory     private bytes after start, 1,000 passes with no client and
 #              100 into the stand-in
