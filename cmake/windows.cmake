@@ -59,7 +59,10 @@ if(Python3_FOUND)
             ${CMAKE_CURRENT_SOURCE_DIR}/docs/release/readme-ja.txt
             ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR} ${LUMAQUILL_RELEASE_DIR}
     DEPENDS lumaquill tools/make_release.py docs/release/readme-ja.txt
-    COMMENT "Packing the release")
+    COMMENT "Packing the release"
+    # Quoted for the shell, so that a tree whose path holds spaces or
+    # parentheses still packs its release.
+    VERBATIM)
 endif()
 
 add_executable(standin WIN32 tools/standin.cpp)
