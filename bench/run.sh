@@ -43,9 +43,7 @@ logs="$bin/bench-logs"
 mkdir -p "$logs"
 export LUMAQUILL_WINE_STATE="$bin/wine"
 trap 'sh "$top/cmake/wine-run.sh" --stop' EXIT
-# As in the run command: the first start makes the prefix, and is said.
-[ -f "$LUMAQUILL_WINE_STATE/prefix/.made" ] ||
-    step "Starting Wine (the first start makes its prefix, up to half a minute)" sh "$top/cmake/wine-run.sh"
+start_wine
 bench() { sh "$top/cmake/wine-run.sh" "$bin/exe_bench.exe" "$@"; }
 
 echo "== per line ($line_rounds rounds of 20 lines from each sender)"

@@ -31,10 +31,7 @@ else
     unset LUMAQUILL_DISPLAY
 fi
 trap 'run --stop' EXIT INT TERM
-# The Wine runner marks the prefix it has made; until then, the first start
-# makes it, which is slow enough to be said.
-[ -f "$LUMAQUILL_WINE_STATE/prefix/.made" ] ||
-    step "Starting Wine (the first start makes its prefix, up to half a minute)" run
+start_wine
 
 log="$LUMAQUILL_WINE_STATE/standin.log"
 rm -f "$log"

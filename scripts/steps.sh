@@ -12,6 +12,9 @@
 #   make_wine_root           the Debian 13 root for Wine 10, if not made
 #   build_preset PRESET [TARGET...]
 #                            configure a preset and build it, or those targets
+#   start_wine               the display, wineserver and prefix of
+#                            $LUMAQUILL_WINE_STATE, said where the first start
+#                            has to make the prefix
 setup_log="$top/build/setup.log"
 mkdir -p "$top/build"
 : >"$setup_log"
@@ -58,4 +61,11 @@ configure_and_build() {
     else
         cmake --build --preset "$preset"
     fi
+}
+
+# The Wine runner marks the prefix it has made; until then, the first start
+# makes it, which is slow enough to be said.
+start_wine() {
+    [ -f "$LUMAQUILL_WINE_STATE/prefix/.made" ] ||
+        step "Starting Wine (the first start makes its prefix, up to half a minute)" sh "$top/cmake/wine-run.sh"
 }
